@@ -1,0 +1,160 @@
+// The key name table and the translation from the library's key numbers into the file's.
+#include "bindings/key_names.h"
+
+#include <allegro.h>
+
+namespace {
+
+constexpr std::array key_name_rows = {
+    // 0: no key
+    "(none)",
+    // 1-26: letters
+    "A",
+    "B",
+    "C",
+    "D",
+    "E",
+    "F",
+    "G",
+    "H",
+    "I",
+    "J",
+    "K",
+    "L",
+    "M",
+    "N",
+    "O",
+    "P",
+    "Q",
+    "R",
+    "S",
+    "T",
+    "U",
+    "V",
+    "W",
+    "X",
+    "Y",
+    "Z",
+    // 27-36: main keyboard digits
+    "0",
+    "1",
+    "2",
+    "3",
+    "4",
+    "5",
+    "6",
+    "7",
+    "8",
+    "9",
+    // 37-46: keypad digits
+    "0_PAD",
+    "1_PAD",
+    "2_PAD",
+    "3_PAD",
+    "4_PAD",
+    "5_PAD",
+    "6_PAD",
+    "7_PAD",
+    "8_PAD",
+    "9_PAD",
+    // 47-58: function keys
+    "F1",
+    "F2",
+    "F3",
+    "F4",
+    "F5",
+    "F6",
+    "F7",
+    "F8",
+    "F9",
+    "F10",
+    "F11",
+    "F12",
+    // 59-75: escape, punctuation and the keys around the letters
+    "ESC",
+    "TILDE",
+    "MENOS",
+    "IGUAL",
+    "BACKSPACE",
+    "TAB",
+    "OPENBRACE",
+    "CLOSEBRACE",
+    "ENTER",
+    "COLON",
+    "QUOTE",
+    "BACKSLASH",
+    "BACKSLASH2",
+    "COMA",
+    "PUNTO",
+    "SLASH",
+    "SPACE",
+    // 76-85: editing block and arrows
+    "INSERT",
+    "DEL",
+    "HOME",
+    "END",
+    "PGUP",
+    "PGDN",
+    "IZQUIERDA",
+    "DERECHA",
+    "ARRIBA",
+    "ABAJO",
+    // 86-93: keypad operators, print screen, pause
+    "SLASH_PAD",
+    "ASTERISCO",
+    "MENOS_PAD",
+    "MAS_PAD",
+    "DEL_PAD",
+    "ENTER_PAD",
+    "PRTSCR",
+    "PAUSE",
+    // 94-102: Brazilian and Japanese keys
+    "ABNT_C1",
+    "YEN",
+    "KANA",
+    "CONVERT",
+    "NOCONVERT",
+    "AT",
+    "CIRCUMFLEX",
+    "COLON2",
+    "KANJI",
+    // 103-114: modifiers and locks
+    "LSHIFT",
+    "RSHIFT",
+    "LCONTROL",
+    "RCONTROL",
+    "ALT",
+    "ALTGR",
+    "LWIN",
+    "RWIN",
+    "MENU",
+    "SCRLOCK",
+    "NUMLOCK",
+    "CAPSLOCK",
+    // 115: the 4.0 interface's key count
+    "MAX",
+};
+static_assert(key_name_rows.size() == 116);
+
+// Up to KEY_KANJI the library numbers keys as the file does; its modifier block sits 12
+// higher, above a block of keys the file's numbering never had.
+constexpr int last_shared_scancode = 102;
+constexpr int first_file_modifier = 103;
+static_assert(KEY_KANJI == last_shared_scancode);
+static_assert(KEY_CAPSLOCK - KEY_LSHIFT == 114 - first_file_modifier);
+
+}  // namespace
+
+const std::array<const char *, 116> key_names = key_name_rows;
+
+const char *key_name(int scancode) {
+  if (scancode < 0 || scancode >= static_cast<int>(key_names.size())) return key_names[0];
+  return key_names[static_cast<std::size_t>(scancode)];
+}
+
+int file_scancode(int library_scancode) {
+  if (library_scancode >= 0 && library_scancode <= last_shared_scancode) return library_scancode;
+  if (library_scancode >= KEY_LSHIFT && library_scancode <= KEY_CAPSLOCK)
+    return library_scancode - KEY_LSHIFT + first_file_modifier;
+  return no_file_scancode;
+}

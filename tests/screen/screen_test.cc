@@ -1,0 +1,79 @@
+// Fixture of the on-screen tests: a fresh directory per test, kept only when the test fails.
+#include "screen_test.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+std::vector<text_line> menu_screen() {
+  return {
+      {10, 0, "Brumo vs Tuk"},
+      {10, 10, "CONFIGURACION"},
+      {10, 30, "1-   Configurar teclas jugador 1"},
+      {10, 40, "2-   Configurar teclas jugador 2"},
+      {10, 50, "ESC- Salir"},
+  };
+}
+
+void ScreenTest::SetUp() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "brumo-screen-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  test_dir_ = pattern;
+  work_dir_ = test_dir_ + "/work";
+  ASSERT_EQ(mkdir(work_dir_.c_str(), 0755), 0);
+}
+
+void ScreenTest::TearDown() {
+  x_.reset();
+  program_.reset();
+  if (HasFailure()) {
+    std::cerr << "kept for a look: " << test_dir_ << '\n';
+  } else {
+    std::error_code ignored;
+    std::filesystem::permissions(work_dir_, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(test_dir_, ignored);
+  }
+}
+
+void ScreenTest::start_program_only() {
+  program_ = std::make_unique<program_process>(work_dir_, test_dir_, virtual_display_name());
+}
+
+void ScreenTest::start_program() {
+  start_program_only();
+  x_ = std::make_unique<x_client>(virtual_display_name());
+  ASSERT_TRUE(x_->find_program_window(10s)) << "no window; stderr: " << program_->error_output();
+  ASSERT_TRUE(shows(menu_screen()));
+}
+
+void ScreenTest::start_program_without_display() {
+  program_ = std::make_unique<program_process>(work_dir_, test_dir_, "");
+}
+
+::testing::AssertionResult ScreenTest::shows(const std::vector<text_line> &lines,
+                                             milliseconds timeout) {
+  const std::string prefix = test_dir_ + "/screen" + std::to_string(++screens_checked_);
+  if (x_->wait_for_screen(expected_screen(lines), timeout, prefix))
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "screen " << screens_checked_ << " never matched; see "
+                                       << prefix << "-expected.ppm and -actual.ppm";
+}
+
+std::string ScreenTest::read_binding_file() const {
+  std::ifstream in(binding_file(), std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void ScreenTest::write_binding_file(const std::string &text) const {
+  std::ofstream(binding_file(), std::ios::binary) << text;
+}
+
+bool ScreenTest::binding_file_exists() const {
+  std::error_code ignored;
+  return std::filesystem::exists(std::filesystem::symlink_status(binding_file(), ignored));
+}

@@ -1,0 +1,71 @@
+// Drives the real program on a virtual X display: starts Xvfb and the program, presses keys
+// through XTest, and reads the program's window back.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "screen_image.h"
+
+using namespace std::chrono_literals;
+using std::chrono::milliseconds;
+
+// The one Xvfb of this test process, started on first use and ended with the process.
+const std::string &virtual_display_name();
+
+// brumo-setup running in its own directory; killed when this goes out of scope.
+class program_process {
+ public:
+  // display empty: started with no DISPLAY at all.
+  program_process(const std::string &work_dir, const std::string &log_dir,
+                  const std::string &display);
+  ~program_process();
+  program_process(const program_process &) = delete;
+  program_process &operator=(const program_process &) = delete;
+
+  // The exit status once the program has ended, or nothing after the timeout.
+  std::optional<int> wait_for_exit(milliseconds timeout);
+  bool running();
+  void send_signal(int signal);
+  std::string error_output() const;
+  int pid() const { return pid_; }
+
+ private:
+  int pid_ = -1;
+  std::optional<int> status_;
+  std::string log_dir_;
+};
+
+// One connection to the display, closed properly so that no key event is lost.
+class x_client {
+ public:
+  explicit x_client(const std::string &display);
+  ~x_client();
+  x_client(const x_client &) = delete;
+  x_client &operator=(const x_client &) = delete;
+
+  // Waits for the program's window to be on the screen and gives it the keyboard.
+  bool find_program_window(milliseconds timeout);
+  std::string window_title();
+
+  // Like a person: down, held about 80 ms, up. key is an X keysym name ("1", "Left", "a").
+  void press(const std::string &key, milliseconds hold = 80ms);
+  void key_down(const std::string &key);
+  void key_up(const std::string &key);
+
+  // The window's 320x240 area; empty if it cannot be read.
+  screen_image read_screen();
+  // Polls until the window shows expected; saves both images under save_prefix if it never does.
+  bool wait_for_screen(const screen_image &expected, milliseconds timeout,
+                       const std::string &save_prefix);
+  // What the window's close button sends.
+  void send_close_request();
+
+ private:
+  void fake_key(const std::string &key, bool down);
+  struct _XDisplay *display_ = nullptr;
+  unsigned long window_ = 0;  // shows the screen
+  unsigned long titled_ = 0;  // carries the title and takes the close request
+};
