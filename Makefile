@@ -2,7 +2,7 @@
 BUILD := build
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test clean
+.PHONY: all build run test bench clean screenshots package lint
 
 all: build
 
@@ -26,5 +26,29 @@ test:
 	@$(MAKE) --no-print-directory build
 	cd $(BUILD) && ctest --output-on-failure
 
+bench:
+	@scripts/install-deps bench
+	cmake -S . -B $(BUILD) -DBRUMO_BENCH=ON
+	cmake --build $(BUILD) -j $(JOBS) --target brumo-bench
+	./$(BUILD)/bench/brumo-bench
+
 clean:
 	rm -rf $(BUILD)
+
+# The README's pictures, taken by the on-screen tests.
+screenshots:
+	@scripts/install-deps test
+	@$(MAKE) --no-print-directory build
+	BRUMO_SCREENSHOT_DIR=$(CURDIR)/docs ./$(BUILD)/tests/screen_tests \
+	  --gtest_filter='*MenuShows*:*PlayerOneBinds*'
+
+# A .deb in build/, to install with: apt-get install ./build/brumo-setup_*.deb
+package:
+	@scripts/install-deps package
+	@$(MAKE) --no-print-directory build
+	cd $(BUILD) && cpack -G DEB
+
+# Formatting and static checks, with the configs kept in the repository.
+lint: build
+	clang-format --dry-run --Werror app/*.cc app/*.h bindings/*.cc bindings/*.h tests/*/*.cc tests/*/*.h
+	clang-tidy --quiet -p $(BUILD) app/*.cc bindings/*.cc tests/unit/*.cc tests/screen/*.cc

@@ -8,6 +8,7 @@ namespace {
 TEST_F(ScreenTest, MenuShowsTitleHeadingAndChoicesInItsTitledWindow) {
   start_program();
   EXPECT_EQ(x_->window_title(), "Brumo vs Tuk");
+  save_screenshot("menu.png");
 }
 
 TEST_F(ScreenTest, EscEndsWithStatusZeroAndWritesNoFileWhenNothingWasSet) {

@@ -59,7 +59,12 @@ void ScreenTest::start_program_without_display() {
   if (x_->wait_for_screen(expected_screen(lines), timeout, prefix))
     return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "screen " << screens_checked_ << " never matched; see "
-                                       << prefix << "-expected.ppm and -actual.ppm";
+                                       << prefix << "-expected.png and -actual.png";
+}
+
+void ScreenTest::save_screenshot(const std::string &name) {
+  const char *dir = std::getenv("BRUMO_SCREENSHOT_DIR");
+  if (dir != nullptr && dir[0] != '\0') save_png(x_->read_screen(), std::string(dir) + "/" + name);
 }
 
 std::string ScreenTest::read_binding_file() const {

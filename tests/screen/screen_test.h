@@ -31,6 +31,9 @@ class ScreenTest : public ::testing::Test {
     return program_->wait_for_exit(timeout);
   }
 
+  // For the README: saved only when BRUMO_SCREENSHOT_DIR names a directory.
+  void save_screenshot(const std::string &name);
+
   std::string binding_file() const { return work_dir_ + "/brumo.ini"; }
   std::string read_binding_file() const;
   void write_binding_file(const std::string &text) const;

@@ -167,7 +167,7 @@ std::optional<int> program_process::wait_for_exit(milliseconds timeout) {
   return status_;
 }
 
-void program_process::send_signal(int signal) {
+void program_process::send_signal(int signal) const {
   kill(pid_, signal);
 }
 
@@ -234,11 +234,10 @@ screen_image x_client::read_screen() {
   XImage *image =
       XGetImage(display_, window_, 0, 0, screen_width, screen_height, AllPlanes, ZPixmap);
   if (image == nullptr) return {};
-  screen_image pixels(static_cast<std::size_t>(screen_width * screen_height));
+  screen_image pixels(pixel_index(0, screen_height));
   for (int y = 0; y < screen_height; ++y) {
     for (int x = 0; x < screen_width; ++x)
-      pixels[static_cast<std::size_t>(y * screen_width + x)] =
-          static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xffffff);
+      pixels[pixel_index(x, y)] = static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xffffff);
   }
   XDestroyImage(image);
   return pixels;
@@ -253,8 +252,8 @@ bool x_client::wait_for_screen(const screen_image &expected, milliseconds timeou
     if (count_differences(actual, expected) == 0) return true;
     std::this_thread::sleep_for(poll_interval);
   } while (std::chrono::steady_clock::now() < deadline);
-  save_ppm(expected, save_prefix + "-expected.ppm");
-  if (!actual.empty()) save_ppm(actual, save_prefix + "-actual.ppm");
+  save_png(expected, save_prefix + "-expected.png");
+  if (!actual.empty()) save_png(actual, save_prefix + "-actual.png");
   return false;
 }
 

@@ -2,6 +2,8 @@
 // through XTest, and reads the program's window back.
 #pragma once
 
+#include <X11/Xlib.h>
+
 #include <chrono>
 #include <optional>
 #include <string>
@@ -28,7 +30,7 @@ class program_process {
   // The exit status once the program has ended, or nothing after the timeout.
   std::optional<int> wait_for_exit(milliseconds timeout);
   bool running();
-  void send_signal(int signal);
+  void send_signal(int signal) const;
   std::string error_output() const;
   int pid() const { return pid_; }
 
@@ -65,7 +67,7 @@ class x_client {
 
  private:
   void fake_key(const std::string &key, bool down);
-  struct _XDisplay *display_ = nullptr;
-  unsigned long window_ = 0;  // shows the screen
-  unsigned long titled_ = 0;  // carries the title and takes the close request
+  Display *display_ = nullptr;
+  Window window_ = 0;  // shows the screen
+  Window titled_ = 0;  // carries the title and takes the close request
 };
