@@ -11,6 +11,7 @@
 #include "app/stop_request.h"
 #include "bindings/binding_file.h"
 #include "bindings/capture.h"
+#include "bindings/file_check.h"
 #include "bindings/hotkeys.h"
 
 namespace {
@@ -47,6 +48,10 @@ void start_up() {
   }
   library_started = true;
   install_stop_handlers();
+  // Before the library opens the file: it would block on a FIFO, mangle text that is not
+  // UTF-8, or lose the bindings at exit on a file it cannot write.
+  const file_verdict verdict = check_binding_file(binding_file_name);
+  if (verdict.problem != file_ok) fail(describe_verdict(verdict, binding_file_name));
   if (install_timer() != 0) fail("no se pudo instalar el temporizador" + library_detail());
   if (install_keyboard() != 0) fail("no se pudo instalar el teclado" + library_detail());
   install_capture_keyboard();

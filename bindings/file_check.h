@@ -1,0 +1,39 @@
+// Whether the binding file can be handed to the library's configuration code, which would
+// otherwise mangle, truncate or hang on it, or lose the run's bindings at exit.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+enum file_problem {
+  file_ok,
+  file_not_regular,        // a directory, FIFO, device or socket
+  file_unreadable,         // its lines would be lost on rewrite
+  file_not_writable,       // the bindings could never be saved
+  directory_not_writable,  // no file yet, and none can be made here
+  file_too_large,          // far beyond any settings file
+  file_has_byte_order_mark,
+  file_has_nul_byte,
+  file_not_utf8,
+};
+
+struct file_verdict {
+  file_problem problem = file_ok;
+  int line = 0;          // 1-based line of the offending byte, for problems in the text
+  int file_type = 0;     // st_mode's type bits, for file_not_regular
+  int system_error = 0;  // errno, for the access problems
+};
+
+// A settings file for two players is well under a kilobyte; a megabyte is no settings file,
+// and the library would read all of it into memory and write it back.
+constexpr std::size_t binding_file_size_cap = 1024 * 1024;
+
+// The bytes of an existing file: no byte-order mark, no NUL, valid UTF-8.
+file_verdict check_binding_text(std::string_view bytes);
+
+// The file at path, without ever blocking on it: a missing file needs a writable directory.
+file_verdict check_binding_file(const char *path);
+
+// One line in Spanish that names the file, the line where there is one, and the reason.
+std::string describe_verdict(const file_verdict &verdict, const char *path);
