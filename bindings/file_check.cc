@@ -71,11 +71,16 @@ std::string error_text(int error) {
 }  // namespace
 
 file_verdict check_binding_text(std::string_view bytes) {
+  if (bytes.size() > binding_file_size_cap) {
+    file_verdict verdict;
+    verdict.problem = file_too_large;
+    return verdict;
+  }
   if (bytes.substr(0, byte_order_mark.size()) == byte_order_mark)
     return text_problem(file_has_byte_order_mark, bytes, 0);
   const std::size_t nul = bytes.find('\0');
   if (nul != std::string_view::npos) return text_problem(file_has_nul_byte, bytes, nul);
-  const auto invalid = utf8::find_invalid(bytes.begin(), bytes.end());
+  const auto *const invalid = utf8::find_invalid(bytes.begin(), bytes.end());
   if (invalid != bytes.end())
     return text_problem(file_not_utf8, bytes, static_cast<std::size_t>(invalid - bytes.begin()));
   return {};
@@ -155,7 +160,7 @@ std::string describe_verdict(const file_verdict &verdict, const char *path) {
       return "no se puede crear " + file + " en este directorio (" +
              error_text(verdict.system_error) + "): las teclas no se podrian guardar";
     case file_too_large:
-      return file + " mide mas de " + std::to_string(binding_file_size_cap / (1024 * 1024)) +
+      return file + " mide mas de " + std::to_string(binding_file_size_cap / (std::size_t{1024} * 1024)) +
              " MiB: no parece un archivo de teclas" + untouched;
     case file_has_byte_order_mark:
       return at_line +

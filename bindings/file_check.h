@@ -27,7 +27,7 @@ struct file_verdict {
 
 // A settings file for two players is well under a kilobyte; a megabyte is no settings file,
 // and the library would read all of it into memory and write it back.
-constexpr std::size_t binding_file_size_cap = 1024 * 1024;
+constexpr std::size_t binding_file_size_cap = std::size_t{1024} * 1024;
 
 // The bytes of an existing file: no byte-order mark, no NUL, valid UTF-8.
 file_verdict check_binding_text(std::string_view bytes);

@@ -10,38 +10,8 @@
 
 namespace {
 
-const std::vector<std::string> actions = {"arriba",   "abajo",   "izquierda", "derecha",
-                                          "trompada", "bloqueo", "patada"};
-
-// The capture screen once the given names were taken; the next prompt waits below them.
-std::vector<text_line> capture_screen(const std::vector<std::string> &names) {
-  std::vector<text_line> lines;
-  for (std::size_t i = 0; i < actions.size() && i <= names.size(); ++i) {
-    const int y = 10 + 10 * static_cast<int>(i);
-    lines.push_back({0, y, "presione tecla para " + actions[i]});
-    if (i < names.size()) lines.push_back({220, y, "= " + names[i]});
-  }
-  return lines;
-}
-
-struct key_press {
-  std::string x_key;
-  std::string name;
-};
-
 class CaptureTest : public ScreenTest {
  protected:
-  // Presses the hotkey, then each key once its prompt is up, checking every screen on the way.
-  void capture(const std::string &hotkey, const std::vector<key_press> &keys) {
-    x_->press(hotkey);
-    std::vector<std::string> names;
-    ASSERT_TRUE(shows(capture_screen(names)));
-    for (const key_press &key : keys) {
-      x_->press(key.x_key);
-      names.push_back(key.name);
-      ASSERT_TRUE(shows(capture_screen(names))) << "after " << key.x_key;
-    }
-  }
   void close_list_and_quit() {
     x_->press("space");
     ASSERT_TRUE(shows(menu_screen()));

@@ -18,6 +18,29 @@ std::vector<text_line> menu_screen() {
   };
 }
 
+std::vector<text_line> capture_screen(const std::vector<std::string> &names) {
+  static const char *const actions[] = {"arriba",   "abajo",   "izquierda", "derecha",
+                                        "trompada", "bloqueo", "patada"};
+  std::vector<text_line> lines;
+  for (std::size_t i = 0; i < std::size(actions) && i <= names.size(); ++i) {
+    const int y = 10 + 10 * static_cast<int>(i);
+    lines.push_back({0, y, std::string("presione tecla para ") + actions[i]});
+    if (i < names.size()) lines.push_back({220, y, "= " + names[i]});
+  }
+  return lines;
+}
+
+void ScreenTest::capture(const std::string &hotkey, const std::vector<key_press> &keys) {
+  x_->press(hotkey);
+  std::vector<std::string> names;
+  ASSERT_TRUE(shows(capture_screen(names)));
+  for (const key_press &key : keys) {
+    x_->press(key.x_key);
+    names.push_back(key.name);
+    ASSERT_TRUE(shows(capture_screen(names))) << "after " << key.x_key;
+  }
+}
+
 void ScreenTest::SetUp() {
   std::string pattern = (std::filesystem::temp_directory_path() / "brumo-screen-XXXXXX").string();
   ASSERT_NE(mkdtemp(pattern.data()), nullptr);
@@ -38,8 +61,28 @@ void ScreenTest::TearDown() {
   }
 }
 
-void ScreenTest::start_program_only() {
-  program_ = std::make_unique<program_process>(work_dir_, test_dir_, virtual_display_name());
+void ScreenTest::start_program_only(bool unprivileged) {
+  program_ =
+      std::make_unique<program_process>(work_dir_, test_dir_, virtual_display_name(), unprivileged);
+}
+
+void ScreenTest::expect_refusal(const std::string &reason) {
+  x_ = std::make_unique<x_client>(virtual_display_name());
+  // Where xmessage is installed the library shows the line in a box and waits for a click;
+  // without it the program simply ends.
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  bool box = false;
+  while (program_->running() && !box && std::chrono::steady_clock::now() < deadline)
+    box = x_->find_message_box(10ms);
+  if (box) {
+    EXPECT_FALSE(x_->program_screen_shown()) << "the screen opened before the refusal";
+    EXPECT_TRUE(x_->close_message_box());
+  }
+  EXPECT_EQ(exit_status(), 1);
+  const std::string message = program_->error_output();
+  EXPECT_EQ(message.rfind("brumo-setup: ", 0), 0U) << message;
+  EXPECT_NE(message.find(reason), std::string::npos) << message;
+  EXPECT_EQ(message.find('\n'), message.size() - 1) << "one line: " << message;
 }
 
 void ScreenTest::start_program() {

@@ -14,6 +14,14 @@
 // The menu as a player must see it.
 std::vector<text_line> menu_screen();
 
+// The capture screen once the given key names were taken; the next prompt waits below them.
+std::vector<text_line> capture_screen(const std::vector<std::string> &names);
+
+struct key_press {
+  std::string x_key;  // the X keysym name to press
+  std::string name;   // the name the program must show for it
+};
+
 class ScreenTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -23,10 +31,17 @@ class ScreenTest : public ::testing::Test {
   // one, waits for its window and the menu on it.
   void start_program();
   void start_program_without_display();
-  void start_program_only();  // no wait for the window: for runs that must refuse to start
+  void start_program_only(bool unprivileged = false);  // no wait for the window
+
+  // The program must refuse to start: no screen, status 1, one line on stderr that holds
+  // reason, and the library's message box where it can show one.
+  void expect_refusal(const std::string &reason);
 
   // Waits for the screen; on failure the images are kept in the test's directory.
   ::testing::AssertionResult shows(const std::vector<text_line> &lines, milliseconds timeout = 5s);
+  // Presses the hotkey, then each key once its prompt is up, checking every screen on the way.
+  void capture(const std::string &hotkey, const std::vector<key_press> &keys);
+
   std::optional<int> exit_status(milliseconds timeout = 5s) {
     return program_->wait_for_exit(timeout);
   }

@@ -6,8 +6,10 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/prctl.h>
+#include <sys/shm.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -116,6 +118,18 @@ bool shows_320x240(Display *display, Window window) {
          attributes.height == screen_height;
 }
 
+// A killed program cannot free the shared-memory segment of its screen; nobody else will.
+void remove_shared_memory_of(pid_t pid) {
+  shmid_ds info{};
+  const int highest = shmctl(0, SHM_INFO, &info);
+  for (int index = 0; index <= highest; ++index) {
+    shmid_ds segment{};
+    const int id = shmctl(index, SHM_STAT, &segment);
+    if (id >= 0 && segment.shm_cpid == pid && segment.shm_nattch == 0)
+      shmctl(id, IPC_RMID, nullptr);
+  }
+}
+
 }  // namespace
 
 const std::string &virtual_display_name() {
@@ -124,16 +138,20 @@ const std::string &virtual_display_name() {
 }
 
 program_process::program_process(const std::string &work_dir, const std::string &log_dir,
-                                 const std::string &display)
+                                 const std::string &display, bool unprivileged)
     : log_dir_(log_dir) {
   pid_ = fork();
   if (pid_ == 0) {
     die_with_parent();
-    if (chdir(work_dir.c_str()) != 0) _exit(126);
     const int out = open((log_dir + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = open((log_dir + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
+    constexpr uid_t nobody = 65534;
+    if (unprivileged && geteuid() == 0 &&
+        (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0))
+      _exit(125);
+    if (chdir(work_dir.c_str()) != 0) _exit(126);
     if (display.empty())
       unsetenv("DISPLAY");
     else
@@ -144,10 +162,12 @@ program_process::program_process(const std::string &work_dir, const std::string 
 }
 
 program_process::~program_process() {
-  if (running()) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
+  if (!running()) return;
+  // SIGTERM first: the library then frees its shared-memory screen, which a kill would leak.
+  kill(pid_, SIGTERM);
+  if (wait_for_exit(2s)) return;
+  kill(pid_, SIGKILL);
+  wait_for_exit(2s);
 }
 
 bool program_process::running() {
@@ -155,6 +175,7 @@ bool program_process::running() {
   int status = 0;
   if (waitpid(pid_, &status, WNOHANG) == pid_) {
     status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (WIFSIGNALED(status)) remove_shared_memory_of(pid_);
     return false;
   }
   return true;
@@ -267,4 +288,62 @@ void x_client::send_close_request() {
   event.xclient.data.l[1] = CurrentTime;
   XSendEvent(display_, titled_, False, NoEventMask, &event);
   XSync(display_, False);
+}
+
+bool x_client::find_message_box(milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  do {
+    message_box_ = find_window(display_, DefaultRootWindow(display_),
+                               [&](Window w) { return title_of(display_, w) == "xmessage"; });
+    if (message_box_ != 0) return true;
+    std::this_thread::sleep_for(poll_interval);
+  } while (std::chrono::steady_clock::now() < deadline);
+  return false;
+}
+
+namespace {
+
+std::vector<Window> children_of(Display *display, Window parent) {
+  Window root = 0;
+  Window parent_of = 0;
+  Window *children = nullptr;
+  unsigned int count = 0;
+  std::vector<Window> list;
+  if (XQueryTree(display, parent, &root, &parent_of, &children, &count) != 0) {
+    list.assign(children, children + count);
+    if (children != nullptr) XFree(children);
+  }
+  return list;
+}
+
+}  // namespace
+
+bool x_client::close_message_box() {
+  // xmessage: a form holding the text's viewport and, childless, the OK button.
+  const std::vector<Window> form = children_of(display_, message_box_);
+  if (form.empty()) return false;
+  for (const Window child : children_of(display_, form.front())) {
+    XWindowAttributes button;
+    if (!children_of(display_, child).empty() ||
+        XGetWindowAttributes(display_, child, &button) == 0)
+      continue;
+    int x = 0;
+    int y = 0;
+    Window ignored = 0;
+    XTranslateCoordinates(display_, child, DefaultRootWindow(display_), button.width / 2,
+                          button.height / 2, &x, &y, &ignored);
+    XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
+    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+    XSync(display_, False);
+    std::this_thread::sleep_for(50ms);
+    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+    XSync(display_, False);
+    return true;
+  }
+  return false;
+}
+
+bool x_client::program_screen_shown() {
+  return find_window(display_, DefaultRootWindow(display_),
+                     [&](Window w) { return shows_320x240(display_, w); }) != 0;
 }

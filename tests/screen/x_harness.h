@@ -21,8 +21,10 @@ const std::string &virtual_display_name();
 class program_process {
  public:
   // display empty: started with no DISPLAY at all.
+  // unprivileged: when the tests run as root, run the program as nobody, for whom file
+  // permissions hold.
   program_process(const std::string &work_dir, const std::string &log_dir,
-                  const std::string &display);
+                  const std::string &display, bool unprivileged = false);
   ~program_process();
   program_process(const program_process &) = delete;
   program_process &operator=(const program_process &) = delete;
@@ -65,9 +67,17 @@ class x_client {
   // What the window's close button sends.
   void send_close_request();
 
+  // The library's message box (xmessage), if one comes up within the timeout.
+  bool find_message_box(milliseconds timeout);
+  // Clicks its OK button, as a player would; false if it has none.
+  bool close_message_box();
+  // Whether any 320x240 screen is on the display.
+  bool program_screen_shown();
+
  private:
   void fake_key(const std::string &key, bool down);
   Display *display_ = nullptr;
   Window window_ = 0;  // shows the screen
   Window titled_ = 0;  // carries the title and takes the close request
+  Window message_box_ = 0;
 };
