@@ -2,7 +2,7 @@
 BUILD := build
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test bench clean screenshots package lint
+.PHONY: all build run test bench fuzz clean screenshots package lint
 
 all: build
 
@@ -32,8 +32,18 @@ bench:
 	cmake --build $(BUILD) -j $(JOBS) --target brumo-bench
 	./$(BUILD)/bench/brumo-bench
 
+# libFuzzer on the binding file's check and the library's save path, in its own build directory
+# with clang++ and the sanitizers, for FUZZ_SECONDS on a scratch copy of fuzz/corpus.
+FUZZ_BUILD := build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz:
+	@scripts/install-deps fuzz
+	cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD)
 
 # The README's pictures, taken by the on-screen tests.
 screenshots:
@@ -50,5 +60,6 @@ package:
 
 # Formatting and static checks, with the configs kept in the repository.
 lint: build
-	clang-format --dry-run --Werror app/*.cc app/*.h bindings/*.cc bindings/*.h tests/*/*.cc tests/*/*.h
+	clang-format --dry-run --Werror app/*.cc app/*.h bindings/*.cc bindings/*.h tests/*/*.cc tests/*/*.h \
+	  bench/*.cc fuzz/*.cc
 	clang-tidy --quiet -p $(BUILD) app/*.cc bindings/*.cc tests/unit/*.cc tests/screen/*.cc

@@ -16,6 +16,8 @@ enum file_problem {
   file_has_byte_order_mark,
   file_has_nul_byte,
   file_not_utf8,
+  file_section_line_has_text,   // saving would glue the text to the section's name
+  file_player_section_runs_on,  // saving would put a player's missing keys in the next section
 };
 
 struct file_verdict {
@@ -29,7 +31,8 @@ struct file_verdict {
 // and the library would read all of it into memory and write it back.
 constexpr std::size_t binding_file_size_cap = std::size_t{1024} * 1024;
 
-// The bytes of an existing file: no byte-order mark, no NUL, valid UTF-8.
+// The bytes of an existing file: no byte-order mark, no NUL, valid UTF-8, and no layout the
+// library would change the meaning of when it saves the file.
 file_verdict check_binding_text(std::string_view bytes);
 
 // The file at path, without ever blocking on it: a missing file needs a writable directory.

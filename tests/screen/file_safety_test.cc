@@ -45,6 +45,12 @@ const crafted_file crafted_files[] = {
     {"SixByteForm", "x = \xFC\x84\x80\x80\x80\x80\n", file_not_utf8, 1, "UTF-8"},
     {"PastLastCodePoint", "x = \xF4\x90\x80\x80\n", file_not_utf8, 1, "UTF-8"},
     {"Surrogate", "x = \xED\xA0\x80\n", file_not_utf8, 1, "UTF-8"},
+    // Saved as "[jugador0];", no longer a header: the player's keys would join the section above.
+    {"TextAfterSectionName", "[teclado]\nmapa = es\n[jugador0] ; Brumo\narriba = 84\n",
+     file_section_line_has_text, 3, "linea 3: hay texto tras el nombre de la seccion"},
+    // The library would add the six missing keys under [sonido].
+    {"PlayerSectionRunsIntoTheNext", "[jugador0]\narriba = 84\n[sonido]\nvolumen = 3\n",
+     file_player_section_runs_on, 3, "linea 3: esta seccion empieza sin una linea vacia"},
     {"FarTooLarge", std::string(binding_file_size_cap, '#') + "\n", file_too_large, 0,
      "mide mas de 1 MiB"},
 };
