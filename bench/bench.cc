@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "program_screens.h"
 #include "screen_image.h"
 #include "x_harness.h"
 
@@ -61,45 +62,22 @@ double ms_between(steady::time_point from, steady::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-// As in screen_test.cc, which cannot come along without the test framework.
-std::vector<text_line> menu_screen() {
-  return {
-      {10, 0, "Brumo vs Tuk"},
-      {10, 10, "CONFIGURACION"},
-      {10, 30, "1-   Configurar teclas jugador 1"},
-      {10, 40, "2-   Configurar teclas jugador 2"},
-      {10, 50, "ESC- Salir"},
-  };
-}
-
-const std::vector<std::string> actions = {"arriba",   "abajo",   "izquierda", "derecha",
-                                          "trompada", "bloqueo", "patada"};
-
-struct key_press {
-  std::string x_key;
-  std::string name;
-};
-
 const std::vector<key_press> capture_keys = {
     {"Up", "ARRIBA"}, {"Down", "ABAJO"}, {"Left", "IZQUIERDA"}, {"Right", "DERECHA"}, {"a", "A"},
     {"s", "S"},       {"d", "D"},
 };
 
+// Each key's name sits on its action's row, ten pixels high, from y = 10.
 constexpr int row_height = 10;
 int row_top(std::size_t action) {
   return 10 + row_height * static_cast<int>(action);
 }
 
-// As in capture_test.cc: the capture screen once the first `taken` keys were named; the next
-// prompt waits below them.
-screen_image capture_screen(std::size_t taken) {
-  std::vector<text_line> lines;
-  for (std::size_t i = 0; i < actions.size() && i <= taken; ++i) {
-    const int y = row_top(i);
-    lines.push_back({0, y, "presione tecla para " + actions[i]});
-    if (i < taken) lines.push_back({220, y, "= " + capture_keys[i].name});
-  }
-  return expected_screen(lines);
+// The capture screen once the first `taken` keys were named.
+screen_image capture_screen_after(std::size_t taken) {
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < taken; ++i) names.push_back(capture_keys[i].name);
+  return expected_screen(capture_screen(names));
 }
 
 // Reads the program's window on a connection of its own: the harness looks for the window and
@@ -327,8 +305,8 @@ struct expected_screens {
   screen_image menu = expected_screen(menu_screen());
   std::vector<screen_image> capture;
   expected_screens() {
-    for (std::size_t taken = 0; taken <= actions.size(); ++taken)
-      capture.push_back(capture_screen(taken));
+    for (std::size_t taken = 0; taken <= capture_keys.size(); ++taken)
+      capture.push_back(capture_screen_after(taken));
   }
 };
 
@@ -345,7 +323,7 @@ void capture_once(x_client &x, screen_probe &probe, const expected_screens &scre
                                    [&] { return probe.shows(screens.capture[0]); }));
   x.key_up(hotkey);
   for (std::size_t i = 0; i < capture_keys.size(); ++i) {
-    ms_until(steady::now(), 5s, "prompt for " + actions[i],
+    ms_until(steady::now(), 5s, "prompt " + std::to_string(i + 1),
              [&] { return probe.shows(screens.capture[i]); });
     // Only the key's own row: the next prompt comes 50 ms later and may or may not be up yet.
     pressed = steady::now();

@@ -8,19 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "program_screens.h"
 #include "screen_image.h"
 #include "x_harness.h"
-
-// The menu as a player must see it.
-std::vector<text_line> menu_screen();
-
-// The capture screen once the given key names were taken; the next prompt waits below them.
-std::vector<text_line> capture_screen(const std::vector<std::string> &names);
-
-struct key_press {
-  std::string x_key;  // the X keysym name to press
-  std::string name;   // the name the program must show for it
-};
 
 class ScreenTest : public ::testing::Test {
  protected:
