@@ -38,9 +38,9 @@ FUZZ_BUILD := build-fuzz
 FUZZ_SECONDS ?= 60
 fuzz:
 	@scripts/install-deps fuzz
-	cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++
-	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DBRUMO_TESTS=OFF -DBRUMO_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target file_check_fuzz
+	fuzz/run.sh $(FUZZ_BUILD)/fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD)

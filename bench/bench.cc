@@ -137,7 +137,7 @@ class screen_probe {
 
  private:
   bool find_window() {
-    window_ = find_320x240(DefaultRootWindow(display_));
+    window_ = find_program_screen(display_);
     XWindowAttributes attributes;
     if (window_ == 0 || XGetWindowAttributes(display_, window_, &attributes) == 0) return false;
     if (shared_ == nullptr && XShmQueryExtension(display_) == True) share(attributes);
@@ -167,27 +167,6 @@ class screen_probe {
     // Once both ends are attached: the segment then goes with them, even if the bench dies.
     shmctl(segment_.shmid, IPC_RMID, nullptr);
     shared_ = image;
-  }
-
-  // Depth-first, as the harness looks: the display runs nothing but the program.
-  Window find_320x240(Window parent) {
-    Window root = 0;
-    Window parent_of = 0;
-    Window *children = nullptr;
-    unsigned int count = 0;
-    if (XQueryTree(display_, parent, &root, &parent_of, &children, &count) == 0) return 0;
-    Window found = 0;
-    for (unsigned int i = 0; i < count && found == 0; ++i) {
-      XWindowAttributes attributes;
-      if (XGetWindowAttributes(display_, children[i], &attributes) != 0 &&
-          attributes.map_state == IsViewable && attributes.width == screen_width &&
-          attributes.height == screen_height)
-        found = children[i];
-      else
-        found = find_320x240(children[i]);
-    }
-    if (children != nullptr) XFree(children);
-    return found;
   }
 
   Display *display_ = nullptr;

@@ -132,6 +132,11 @@ void remove_shared_memory_of(pid_t pid) {
 
 }  // namespace
 
+Window find_program_screen(Display *display) {
+  return find_window(display, DefaultRootWindow(display),
+                     [&](Window w) { return shows_320x240(display, w); });
+}
+
 const std::string &virtual_display_name() {
   static const xvfb_process display;
   return display.name();
@@ -215,7 +220,7 @@ bool x_client::find_program_window(milliseconds timeout) {
     // window of its own; the display runs nothing else.
     titled_ = find_window(display_, root,
                           [&](Window w) { return title_of(display_, w) == program_title; });
-    window_ = find_window(display_, root, [&](Window w) { return shows_320x240(display_, w); });
+    window_ = find_program_screen(display_);
     if (titled_ != 0 && window_ != 0) {
       XSetInputFocus(display_, window_, RevertToPointerRoot, CurrentTime);
       XSync(display_, False);
@@ -344,6 +349,5 @@ bool x_client::close_message_box() {
 }
 
 bool x_client::program_screen_shown() {
-  return find_window(display_, DefaultRootWindow(display_),
-                     [&](Window w) { return shows_320x240(display_, w); }) != 0;
+  return find_program_screen(display_) != 0;
 }

@@ -17,6 +17,10 @@ using std::chrono::milliseconds;
 // The one Xvfb of this test process, started on first use and ended with the process.
 const std::string &virtual_display_name();
 
+// The viewable 320x240 window that shows the program's screen, or 0; the display runs
+// nothing but the program.
+Window find_program_screen(Display *display);
+
 // brumo-setup running in its own directory; killed when this goes out of scope.
 class program_process {
  public:
