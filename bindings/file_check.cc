@@ -202,6 +202,9 @@ file_verdict layout_problem(std::string_view bytes) {
     if (!line.name.empty() && line.name.front() == '[' && !line.value.empty() &&
         line.value.front() != '#')
       return text_problem(file_section_line_has_text, bytes, line.offset);
+    if (line.text.size() > long_line_bytes &&
+        std::any_of(line.text.begin(), line.text.end(), [](char c) { return (c & 0x80) != 0; }))
+      return text_problem(file_long_line_not_ascii, bytes, line.offset);
     for (player_section_scan &player : players) scan_line(player, line);
   }
   for (const player_section_scan &player : players) {
@@ -318,6 +321,11 @@ std::string describe_verdict(const file_verdict &verdict, const char *path) {
       return at_line +
              "hay texto tras el nombre de la seccion, que la biblioteca le pegaria al guardar; "
              "borrelo o pongalo tras un #" +
+             untouched;
+    case file_long_line_not_ascii:
+      return at_line + "mide mas de " + std::to_string(long_line_bytes) +
+             " bytes y tiene caracteres no ASCII, que la biblioteca estropea en lineas tan "
+             "largas; acortela o deje solo ASCII" +
              untouched;
     case file_player_section_runs_on:
       return at_line +

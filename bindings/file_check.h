@@ -18,6 +18,7 @@ enum file_problem {
   file_not_utf8,
   file_section_line_has_text,   // saving would glue the text to the section's name
   file_player_section_runs_on,  // saving would put a player's missing keys in the next section
+  file_long_line_not_ascii,     // the library's loader overruns its line buffer on it
 };
 
 struct file_verdict {
@@ -30,6 +31,10 @@ struct file_verdict {
 // A settings file for two players is well under a kilobyte; a megabyte is no settings file,
 // and the library would read all of it into memory and write it back.
 constexpr std::size_t binding_file_size_cap = std::size_t{1024} * 1024;
+
+// The library's loader writes past its line buffer when a multi-byte character reaches its
+// 256th byte (or 512th, 1024th, ...); lines up to this length with such characters are safe.
+constexpr std::size_t long_line_bytes = 250;
 
 // The bytes of an existing file: no byte-order mark, no NUL, valid UTF-8, and no layout the
 // library would change the meaning of when it saves the file.

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -13,14 +12,6 @@
 #include "tests/unit/binding_round_trip.h"
 
 namespace {
-
-std::string scratch_directory;
-std::string scratch_file;
-
-void remove_scratch_directory() {
-  std::error_code ignored;
-  std::filesystem::remove_all(scratch_directory, ignored);
-}
 
 // The player and the values come from the bytes, so a saved crash input replays the same case.
 std::uint64_t hash_of(std::string_view bytes) {
@@ -49,19 +40,10 @@ binding_values values_from(std::uint64_t hash) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int * /*argc*/, char *** /*argv*/) {
-  if (!start_library_without_system()) {
-    std::fprintf(stderr, "file_check_fuzz: the library would not start\n");
+  if (!start_round_trips()) {
+    std::fprintf(stderr, "file_check_fuzz: no library or no scratch directory\n");
     std::exit(1);
   }
-  scratch_directory = make_scratch_directory();
-  if (scratch_directory.empty()) {
-    std::fprintf(stderr, "file_check_fuzz: no scratch directory\n");
-    std::exit(1);
-  }
-  scratch_file = scratch_directory + "/brumo.ini";
-  // Registered after the library's own handler, so it runs first; the library has nothing
-  // left to write by then.
-  std::atexit(remove_scratch_directory);
   return 0;
 }
 
@@ -72,13 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   const binding_values values = values_from(hash);
   if (verdict.problem == file_ok) {
     const int player = static_cast<int>(hash >> 63);
-    const std::string problem = round_trip(scratch_file, bytes, player, values);
+    const std::string problem = round_trip(bytes, player, values);
     if (!problem.empty()) fail("jugador" + std::to_string(player) + ": " + problem, bytes);
   } else if (verdict.problem == file_section_line_has_text ||
              verdict.problem == file_player_section_runs_on) {
     // Valid UTF-8, so safe to hand to the library, which must mangle it for some player.
-    if (round_trip(scratch_file, bytes, 0, values).empty() &&
-        round_trip(scratch_file, bytes, 1, values).empty())
+    if (round_trip(bytes, 0, values).empty() && round_trip(bytes, 1, values).empty())
       fail("refused at line " + std::to_string(verdict.line) + " though the library keeps it",
            bytes);
   }

@@ -51,6 +51,9 @@ const crafted_file crafted_files[] = {
     // The library would add the six missing keys under [sonido].
     {"PlayerSectionRunsIntoTheNext", "[jugador0]\narriba = 84\n[sonido]\nvolumen = 3\n",
      file_player_section_runs_on, 3, "linea 3: esta seccion empieza sin una linea vacia"},
+    // The library's loader writes past its line buffer on the accent at byte 256.
+    {"LongLineWithAccent", "[a]\n# " + std::string(252, 'x') + "\xC3\xA9\n",
+     file_long_line_not_ascii, 2, "linea 2: mide mas de 250 bytes y tiene caracteres no ASCII"},
     {"FarTooLarge", std::string(binding_file_size_cap, '#') + "\n", file_too_large, 0,
      "mide mas de 1 MiB"},
 };
