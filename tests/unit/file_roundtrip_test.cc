@@ -101,7 +101,7 @@ struct file_maker {
 
   // Long lines are kept when ASCII; with other characters the check refuses them.
   std::string long_text() {
-    if (percent(80)) return std::string(300 + below(3000), static_cast<char>('a' + below(26)));
+    if (percent(80)) return {std::string(300 + below(3000), static_cast<char>('a' + below(26)))};
     return text(300 + below(3000));
   }
 
