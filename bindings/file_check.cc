@@ -71,8 +71,9 @@ std::string error_text(int error) {
   }
 }
 
-// What follows reads the file as the library's configuration code does, to find the two
-// layouts whose meaning its save would change. The bytes are valid UTF-8 by then.
+// What follows reads the file as the library's configuration code does, to find the layouts
+// whose meaning its save would change and the long lines its loader overruns on. The bytes are
+// valid UTF-8 by then.
 
 // The library's white space (uisspace); names and values split on it too.
 bool library_space(char32_t c) {
