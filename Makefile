@@ -6,10 +6,11 @@ JOBS := $(shell nproc 2>/dev/null || echo 2)
 
 all: build
 
-$(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD)
-
-build: $(BUILD)/CMakeCache.txt
+# The tests need GoogleTest and the X test libraries, which only the test targets install, so
+# the program alone is built unless TESTS=ON.
+TESTS ?= OFF
+build:
+	cmake -S . -B $(BUILD) -DBRUMO_TESTS=$(TESTS)
 	cmake --build $(BUILD) -j $(JOBS)
 
 run:
@@ -23,12 +24,12 @@ run:
 
 test:
 	@scripts/install-deps test
-	@$(MAKE) --no-print-directory build
+	@$(MAKE) --no-print-directory build TESTS=ON
 	cd $(BUILD) && ctest --output-on-failure
 
 bench:
 	@scripts/install-deps bench
-	cmake -S . -B $(BUILD) -DBRUMO_BENCH=ON
+	cmake -S . -B $(BUILD) -DBRUMO_TESTS=ON -DBRUMO_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS) --target brumo-bench
 	./$(BUILD)/bench/brumo-bench
 
@@ -48,7 +49,7 @@ clean:
 # The README's pictures, taken by the on-screen tests.
 screenshots:
 	@scripts/install-deps test
-	@$(MAKE) --no-print-directory build
+	@$(MAKE) --no-print-directory build TESTS=ON
 	BRUMO_SCREENSHOT_DIR=$(CURDIR)/docs ./$(BUILD)/tests/screen_tests \
 	  --gtest_filter='*MenuShows*:*PlayerOneBinds*'
 
@@ -59,7 +60,9 @@ package:
 	cd $(BUILD) && cpack -G DEB
 
 # Formatting and static checks, with the configs kept in the repository.
-lint: build
+lint:
+	@scripts/install-deps test
+	@$(MAKE) --no-print-directory build TESTS=ON
 	clang-format --dry-run --Werror app/*.cc app/*.h bindings/*.cc bindings/*.h tests/*/*.cc tests/*/*.h \
 	  bench/*.cc fuzz/*.cc
 	clang-tidy --quiet -p $(BUILD) app/*.cc bindings/*.cc tests/unit/*.cc tests/screen/*.cc

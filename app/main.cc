@@ -2,6 +2,7 @@
 // file and runs the menu loop until ESC, a signal or the window's close button.
 #include <allegro.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,29 @@ namespace {
 
 bool library_started = false;
 
+// The message box sizes itself to the text: one long line would hide the reason off screen.
+std::string wrapped(const std::string &line) {
+  constexpr std::size_t width = 60;
+  std::string text;
+  std::size_t column = 0;
+  std::size_t start = 0;
+  while (start < line.size()) {
+    const std::size_t end = std::min(line.find(' ', start), line.size());
+    const std::size_t length = end - start;
+    if (column > 0 && column + 1 + length > width) {
+      text += '\n';
+      column = 0;
+    } else if (column > 0) {
+      text += ' ';
+      ++column;
+    }
+    text.append(line, start, length);
+    column += length;
+    start = end + 1;
+  }
+  return text;
+}
+
 // Every start-up failure ends here, before the binding file is attached, so it is left as it was.
 [[noreturn]] void fail(const std::string &reason) {
   const std::string line = "brumo-setup: " + reason;
@@ -25,7 +49,7 @@ bool library_started = false;
   if (library_started) {
     // The message box needs the text mode; the library shows it as the platform can.
     set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
-    allegro_message("%s\n", line.c_str());
+    allegro_message("%s\n", wrapped(line).c_str());
   }
   std::exit(1);
 }
@@ -55,7 +79,9 @@ void start_up() {
   if (install_timer() != 0) fail("no se pudo instalar el temporizador" + library_detail());
   if (install_keyboard() != 0) fail("no se pudo instalar el teclado" + library_detail());
   install_capture_keyboard();
-  install_mouse();  // never shown nor read; a missing mouse is no reason to stop
+  // Installed with the rest of the library's input, but never shown nor read: a missing mouse
+  // is no reason to stop.
+  install_mouse();
   set_window_title("Brumo vs Tuk");
   set_close_button_callback(request_stop_from_close_button);
   set_color_depth(16);

@@ -69,6 +69,8 @@ void configure_player_keys(int player) {
   forget_keys();  // the hotkey press that started us among them
   char section[section_name_size];
   format_section_name(section, player);
+  // Short pauses give the player a beat between prompts; keys pressed in them are dropped
+  // with the buffer, so a key still bouncing from the last press cannot bind the next action.
   rest(100);
 
   int y = 10;

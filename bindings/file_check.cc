@@ -237,6 +237,12 @@ file_verdict check_binding_file(const char *path) {
   struct stat status {};
   if (stat(path, &status) != 0) {
     if (errno != ENOENT) return system_problem(file_unreadable, errno);
+    struct stat link {};
+    if (lstat(path, &link) == 0) {
+      file_verdict verdict;
+      verdict.problem = file_dangling_link;
+      return verdict;
+    }
     // The library creates the file when it first saves it.
     if (access(".", W_OK | X_OK) != 0) return system_problem(directory_not_writable, errno);
     return {};
@@ -298,6 +304,10 @@ std::string describe_verdict(const file_verdict &verdict, const char *path) {
     case file_not_regular:
       return file + " no es un archivo normal sino " + file_type_name(verdict.file_type) +
              "; borrelo o cambiele el nombre";
+    case file_dangling_link:
+      return file +
+             " es un enlace a un archivo que no existe, y las teclas podrian no "
+             "guardarse en ninguna parte; borre el enlace o cree el archivo";
     case file_unreadable:
       return "no se puede leer " + file + ": " + error_text(verdict.system_error) + untouched;
     case file_not_writable:
@@ -320,8 +330,8 @@ std::string describe_verdict(const file_verdict &verdict, const char *path) {
       return at_line + "no es texto UTF-8 valido; guardelo como UTF-8" + untouched;
     case file_section_line_has_text:
       return at_line +
-             "hay texto tras el nombre de la seccion, que la biblioteca le pegaria al guardar; "
-             "borrelo o pongalo tras un #" +
+             "la cabecera de seccion tiene un espacio en el nombre o texto detras, y la "
+             "biblioteca la estropearia al guardar; quite el espacio o ponga el texto tras un #" +
              untouched;
     case file_long_line_not_ascii:
       return at_line + "mide mas de " + std::to_string(long_line_bytes) +

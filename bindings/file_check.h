@@ -9,6 +9,7 @@
 enum file_problem {
   file_ok,
   file_not_regular,        // a directory, FIFO, device or socket
+  file_dangling_link,      // a link to nothing: the saves could land nowhere, unseen
   file_unreadable,         // its lines would be lost on rewrite
   file_not_writable,       // the bindings could never be saved
   directory_not_writable,  // no file yet, and none can be made here

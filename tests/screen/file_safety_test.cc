@@ -47,7 +47,7 @@ const crafted_file crafted_files[] = {
     {"Surrogate", "x = \xED\xA0\x80\n", file_not_utf8, 1, "UTF-8"},
     // Saved as "[jugador0];", no longer a header: the player's keys would join the section above.
     {"TextAfterSectionName", "[teclado]\nmapa = es\n[jugador0] ; Brumo\narriba = 84\n",
-     file_section_line_has_text, 3, "linea 3: hay texto tras el nombre de la seccion"},
+     file_section_line_has_text, 3, "linea 3: la cabecera de seccion tiene un espacio"},
     // The library would add the six missing keys under [sonido].
     {"PlayerSectionRunsIntoTheNext", "[jugador0]\narriba = 84\n[sonido]\nvolumen = 3\n",
      file_player_section_runs_on, 3, "linea 3: esta seccion empieza sin una linea vacia"},
@@ -94,6 +94,13 @@ TEST_F(ScreenTest, DeviceBehindALinkIsRefused) {
   std::filesystem::create_symlink("/dev/null", binding_file());
   start_program_only();
   expect_refusal("sino un dispositivo");
+}
+
+TEST_F(ScreenTest, LinkToNothingIsRefusedRatherThanSavingNowhere) {
+  std::filesystem::create_symlink("/no/such/directory/brumo.ini", binding_file());
+  start_program_only();
+  expect_refusal("\"brumo.ini\" es un enlace a un archivo que no existe");
+  EXPECT_TRUE(std::filesystem::is_symlink(binding_file()));
 }
 
 TEST_F(ScreenTest, FileThatCannotBeWrittenIsRefusedAndKept) {
