@@ -14,12 +14,12 @@ build:
 	cmake --build $(BUILD) -j $(JOBS)
 
 run:
-	@scripts/install-deps run
-	@$(MAKE) --no-print-directory build
 	@if [ -z "$$DISPLAY" ]; then \
 	  echo "make run: no graphical display (DISPLAY is not set); run it from a desktop session" >&2; \
 	  exit 1; \
 	fi
+	@scripts/install-deps run
+	@$(MAKE) --no-print-directory build
 	./$(BUILD)/brumo-setup
 
 test:
