@@ -30,17 +30,15 @@ int line_of(std::string_view bytes, std::size_t offset) {
 }
 
 file_verdict text_problem(file_problem problem, std::string_view bytes, std::size_t offset) {
-  file_verdict verdict;
-  verdict.problem = problem;
-  verdict.line = line_of(bytes, offset);
-  return verdict;
+  return {problem, line_of(bytes, offset)};
 }
 
 file_verdict system_problem(file_problem problem, int error) {
-  file_verdict verdict;
-  verdict.problem = problem;
-  verdict.system_error = error;
-  return verdict;
+  return {problem, 0, 0, error};
+}
+
+file_verdict not_regular(mode_t mode) {
+  return {file_not_regular, 0, static_cast<int>(mode & S_IFMT)};
 }
 
 const char *file_type_name(int file_type) {
@@ -218,11 +216,7 @@ file_verdict layout_problem(std::string_view bytes) {
 }  // namespace
 
 file_verdict check_binding_text(std::string_view bytes) {
-  if (bytes.size() > binding_file_size_cap) {
-    file_verdict verdict;
-    verdict.problem = file_too_large;
-    return verdict;
-  }
+  if (bytes.size() > binding_file_size_cap) return {file_too_large};
   if (bytes.substr(0, byte_order_mark.size()) == byte_order_mark)
     return text_problem(file_has_byte_order_mark, bytes, 0);
   const std::size_t nul = bytes.find('\0');
@@ -238,26 +232,13 @@ file_verdict check_binding_file(const char *path) {
   if (stat(path, &status) != 0) {
     if (errno != ENOENT) return system_problem(file_unreadable, errno);
     struct stat link {};
-    if (lstat(path, &link) == 0) {
-      file_verdict verdict;
-      verdict.problem = file_dangling_link;
-      return verdict;
-    }
+    if (lstat(path, &link) == 0) return {file_dangling_link};
     // The library creates the file when it first saves it.
     if (access(".", W_OK | X_OK) != 0) return system_problem(directory_not_writable, errno);
     return {};
   }
-  if (!S_ISREG(status.st_mode)) {
-    file_verdict verdict;
-    verdict.problem = file_not_regular;
-    verdict.file_type = static_cast<int>(status.st_mode & S_IFMT);
-    return verdict;
-  }
-  if (static_cast<std::size_t>(status.st_size) > binding_file_size_cap) {
-    file_verdict verdict;
-    verdict.problem = file_too_large;
-    return verdict;
-  }
+  if (!S_ISREG(status.st_mode)) return not_regular(status.st_mode);
+  if (static_cast<std::size_t>(status.st_size) > binding_file_size_cap) return {file_too_large};
   if (access(path, W_OK) != 0) return system_problem(file_not_writable, errno);
 
   // O_NONBLOCK: should the file be swapped for a FIFO since the stat, opening still returns.
@@ -267,10 +248,7 @@ file_verdict check_binding_file(const char *path) {
   struct stat opened {};
   if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
     close(fd);
-    file_verdict verdict;
-    verdict.problem = file_not_regular;
-    verdict.file_type = static_cast<int>(opened.st_mode & S_IFMT);
-    return verdict;
+    return not_regular(opened.st_mode);
   }
   char buffer[16384];
   for (;;) {
@@ -283,12 +261,8 @@ file_verdict check_binding_file(const char *path) {
     }
     if (got == 0) break;
     bytes.append(buffer, static_cast<std::size_t>(got));
-    if (bytes.size() > binding_file_size_cap) {
-      close(fd);
-      file_verdict verdict;
-      verdict.problem = file_too_large;
-      return verdict;
-    }
+    // Past the cap is enough to refuse it, should the file still be growing.
+    if (bytes.size() > binding_file_size_cap) break;
   }
   close(fd);
   return check_binding_text(bytes);
