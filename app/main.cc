@@ -4,20 +4,26 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include <unistd.h>
+
+#include "app/display_loss.h"
 #include "app/menu.h"
 #include "app/stop_request.h"
-#include "bindings/binding_file.h"
+#include "bindings/binding_store.h"
 #include "bindings/capture.h"
-#include "bindings/file_check.h"
 #include "bindings/hotkeys.h"
+#include "bindings/key_presses.h"
 
 namespace {
 
 bool library_started = false;
+// The capture under way, or one whose save has not finished.
+taken_keys taken;
 
 // The message box sizes itself to the text: one long line would hide the reason off screen.
 std::string wrapped(const std::string &line) {
@@ -42,11 +48,12 @@ std::string wrapped(const std::string &line) {
   return text;
 }
 
-// Every start-up failure ends here, before the binding file is attached, so it is left as it was.
+// Every refusal ends here, at start or later, with the bindings saved so far kept.
 [[noreturn]] void fail(const std::string &reason) {
   const std::string line = "brumo-setup: " + reason;
   std::fprintf(stderr, "%s\n", line.c_str());
-  if (library_started) {
+  // After a stop request nobody may be there to click the box away.
+  if (library_started && stop_requested == 0) {
     // The message box needs the text mode; the library shows it as the platform can.
     set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
     allegro_message("%s\n", wrapped(line).c_str());
@@ -57,6 +64,15 @@ std::string wrapped(const std::string &line) {
 // The library's own words, when it left any.
 std::string library_detail() {
   return allegro_error[0] != '\0' ? std::string(": ") + allegro_error : std::string();
+}
+
+void on_display_lost() {
+  const std::string reason = save_taken_keys(taken);
+  const std::string line =
+      "brumo-setup: se perdio la conexion con la pantalla; " +
+      (reason.empty() ? std::string("las teclas tomadas estan guardadas") : reason);
+  std::fprintf(stderr, "%s\n", line.c_str());
+  _exit(1);
 }
 
 void start_up() {
@@ -72,22 +88,41 @@ void start_up() {
   }
   library_started = true;
   install_stop_handlers();
-  // Before the library opens the file: it would block on a FIFO, mangle text that is not
-  // UTF-8, or lose the bindings at exit on a file it cannot write.
-  const file_verdict verdict = check_binding_file(binding_file_name);
-  if (verdict.problem != file_ok) fail(describe_verdict(verdict, binding_file_name));
+  watch_display_loss(on_display_lost);
+  // A save refused for its size must not kill the program half-way through the file.
+  std::signal(SIGXFSZ, SIG_IGN);
+  const std::string refusal = open_binding_store();
+  if (!refusal.empty()) fail(refusal);
   if (install_timer() != 0) fail("no se pudo instalar el temporizador" + library_detail());
   if (install_keyboard() != 0) fail("no se pudo instalar el teclado" + library_detail());
-  install_capture_keyboard();
+  install_key_presses();
   // Installed with the rest of the library's input, but never shown nor read: a missing mouse
   // is no reason to stop.
   install_mouse();
   set_window_title("Brumo vs Tuk");
   set_close_button_callback(request_stop_from_close_button);
   set_color_depth(16);
-  if (set_gfx_mode(GFX_AUTODETECT, 320, 240, 0, 0) != 0)
+  // A window where the desktop can make one: full screen would grab the keyboard and change
+  // the display's mode.
+  if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, 320, 240, 0, 0) != 0 &&
+      set_gfx_mode(GFX_AUTODETECT, 320, 240, 0, 0) != 0)
     fail("no se pudo abrir la pantalla de 320x240 en color de 16 bits" + library_detail());
-  set_config_file(binding_file_name);
+}
+
+void save_or_fail() {
+  const std::string reason = save_taken_keys(taken);
+  if (!reason.empty()) fail(reason);
+}
+
+// A hotkey's capture: the file is checked again first, as another program may have changed
+// it, and saved as soon as the keys are taken.
+void run_capture(int player) {
+  if (stop_requested != 0) return;
+  const std::string refusal = check_before_capture(player);
+  if (!refusal.empty()) fail(refusal);
+  capture_player_keys(player, taken, stop_requested);
+  save_or_fail();
+  wait_for_closing_key(stop_requested);
 }
 
 }  // namespace
@@ -97,10 +132,10 @@ int main() {
   char key1_held = 0;
   char key2_held = 0;
   while (key[KEY_ESC] == 0 && stop_requested == 0) {
-    hotkey_step(key, key1_held, key2_held, configure_player_keys);
+    hotkey_step(key, key1_held, key2_held, run_capture);
     draw_menu();
   }
-  // Returning runs the library's shutdown, which writes the bindings set in this run.
+  // Every capture is on disk already.
   return 0;
 }
 END_OF_MAIN()

@@ -1,11 +1,15 @@
-// The capture of one player's seven bindings, one key press per action.
+// The capture of one player's seven bindings, one key press per action, in the order pressed.
 #pragma once
 
-// Once, after install_keyboard: no auto-repeat, and presses of Shift, Ctrl, Alt and the
-// other modifiers (which never reach the keyboard buffer) are seen by the capture too.
-void install_capture_keyboard();
+#include <csignal>
 
-// Asks for a key for each action of player 0 or 1, shows its name, sets it in the binding
-// file and writes the file; then waits for one more key. A stop request ends it early,
-// keeping the bindings already taken.
-void configure_player_keys(int player);
+#include "bindings/binding_store.h"
+
+// Asks for a key for each action of player 0 or 1 and shows its name, recording each key in
+// taken as it comes. Presses made before the call (the hotkey's among them) never bind; those
+// made while a prompt is being drawn bind the next prompts. stop ends it early, keeping the
+// keys already taken.
+void capture_player_keys(int player, taken_keys &taken, const volatile std::sig_atomic_t &stop);
+
+// Waits for one more press, which closes the finished list, or for stop.
+void wait_for_closing_key(const volatile std::sig_atomic_t &stop);

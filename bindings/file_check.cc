@@ -57,17 +57,27 @@ const char *file_type_name(int file_type) {
   }
 }
 
-std::string error_text(int error) {
+}  // namespace
+
+std::string system_error_text(int error) {
   switch (error) {
     case EACCES:
     case EPERM:
       return "permiso denegado";
     case EROFS:
       return "sistema de archivos de solo lectura";
+    case ENOSPC:
+      return "no queda espacio en el disco";
+    case EDQUOT:
+      return "cuota de disco agotada";
+    case ENOENT:
+      return "no existe";
     default:
       return std::strerror(error);
   }
 }
+
+namespace {
 
 // What follows reads the file as the library's configuration code does, to find the layouts
 // whose meaning its save would change and the long lines its loader overruns on. The bytes are
@@ -227,7 +237,8 @@ file_verdict check_binding_text(std::string_view bytes) {
   return layout_problem(bytes);
 }
 
-file_verdict check_binding_file(const char *path) {
+file_verdict read_binding_file(const char *path, std::string &bytes) {
+  bytes.clear();
   struct stat status {};
   if (stat(path, &status) != 0) {
     if (errno != ENOENT) return system_problem(file_unreadable, errno);
@@ -244,7 +255,6 @@ file_verdict check_binding_file(const char *path) {
   // O_NONBLOCK: should the file be swapped for a FIFO since the stat, opening still returns.
   const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return system_problem(file_unreadable, errno);
-  std::string bytes;
   struct stat opened {};
   if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
     close(fd);
@@ -283,13 +293,14 @@ std::string describe_verdict(const file_verdict &verdict, const char *path) {
              " es un enlace a un archivo que no existe, y las teclas podrian no "
              "guardarse en ninguna parte; borre el enlace o cree el archivo";
     case file_unreadable:
-      return "no se puede leer " + file + ": " + error_text(verdict.system_error) + untouched;
+      return "no se puede leer " + file + ": " + system_error_text(verdict.system_error) +
+             untouched;
     case file_not_writable:
-      return "no se puede escribir " + file + " (" + error_text(verdict.system_error) +
+      return "no se puede escribir " + file + " (" + system_error_text(verdict.system_error) +
              "): las teclas no se podrian guardar" + untouched;
     case directory_not_writable:
       return "no se puede crear " + file + " en este directorio (" +
-             error_text(verdict.system_error) + "): las teclas no se podrian guardar";
+             system_error_text(verdict.system_error) + "): las teclas no se podrian guardar";
     case file_too_large:
       return file + " mide mas de " +
              std::to_string(binding_file_size_cap / (std::size_t{1024} * 1024)) +

@@ -41,8 +41,12 @@ constexpr std::size_t long_line_bytes = 250;
 // library would change the meaning of when it saves the file.
 file_verdict check_binding_text(std::string_view bytes);
 
-// The file at path, without ever blocking on it: a missing file needs a writable directory.
-file_verdict check_binding_file(const char *path);
+// Reads the file at path into bytes and checks it, without ever blocking on it: a missing file
+// needs a writable directory, and reads as empty.
+file_verdict read_binding_file(const char *path, std::string &bytes);
+
+// An errno value in the words of the messages.
+std::string system_error_text(int error);
 
 // One line in Spanish that names the file, the line where there is one, and the reason.
 std::string describe_verdict(const file_verdict &verdict, const char *path);

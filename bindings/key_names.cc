@@ -153,7 +153,8 @@ const char *key_name(int scancode) {
 }
 
 int file_scancode(int library_scancode) {
-  if (library_scancode >= 0 && library_scancode <= last_shared_scancode) return library_scancode;
+  // 0 is no key: a game reading it would have none for that action.
+  if (library_scancode > 0 && library_scancode <= last_shared_scancode) return library_scancode;
   if (library_scancode >= KEY_LSHIFT && library_scancode <= KEY_CAPSLOCK)
     return library_scancode - KEY_LSHIFT + first_file_modifier;
   return no_file_scancode;

@@ -11,7 +11,7 @@ extern const std::array<const char *, 116> key_names;
 // The name shown for a file scancode; "(none)" for a number no key has.
 const char *key_name(int scancode);
 
-// The file's number for a scancode of the library in use, or no_file_scancode for a key that
-// the file's numbering cannot hold (a Mac keypad equals, an unknown key, ...).
+// The file's number for a scancode of the library in use, or no_file_scancode for 0 and for a
+// key that the file's numbering cannot hold (a Mac keypad equals, an unknown key, ...).
 constexpr int no_file_scancode = -1;
 int file_scancode(int library_scancode);

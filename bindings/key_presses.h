@@ -1,0 +1,13 @@
+// Every physical key press, in the order pressed, taken from the library's low-level keyboard
+// hook: modifiers and dead keys included, which never reach the library's key buffer.
+#pragma once
+
+// Once, after install_keyboard: no auto-repeat, and the hook that queues the presses.
+void install_key_presses();
+
+// Drops the presses queued so far.
+void forget_key_presses();
+
+// The library's scancode of the oldest queued press, taking it from the queue, or -1 when
+// none is waiting.
+int take_key_press();
