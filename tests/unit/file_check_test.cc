@@ -12,6 +12,11 @@
 
 namespace {
 
+file_verdict check_file(const char *path) {
+  std::string bytes;
+  return read_binding_file(path, bytes);
+}
+
 TEST(CheckBindingText, AcceptsUtf8TextInAnyLineEndingAndEmptyFiles) {
   const std::string accepted[] = {
       "",
@@ -56,33 +61,33 @@ class CheckBindingFile : public ::testing::Test {
 TEST_F(CheckBindingFile, MissingFileInAWritableDirectoryIsFine) {
   const std::filesystem::path before = std::filesystem::current_path();
   std::filesystem::current_path(dir_);
-  EXPECT_EQ(check_binding_file("brumo.ini").problem, file_ok);
+  EXPECT_EQ(check_file("brumo.ini").problem, file_ok);
   std::filesystem::current_path(before);
   EXPECT_FALSE(std::filesystem::exists(path_)) << "the check must not create the file";
 }
 
 TEST_F(CheckBindingFile, ReadsTheBytesOfARegularFile) {
   std::ofstream(path_) << "[a]\nx = 1\ny = \xC3\n";
-  const file_verdict verdict = check_binding_file(path_.c_str());
+  const file_verdict verdict = check_file(path_.c_str());
   EXPECT_EQ(verdict.problem, file_not_utf8);
   EXPECT_EQ(verdict.line, 3);
 }
 
 TEST_F(CheckBindingFile, NamesWhatStandsInTheFilesPlace) {
   ASSERT_EQ(mkfifo(path_.c_str(), 0644), 0);
-  file_verdict verdict = check_binding_file(path_.c_str());  // must not block
+  file_verdict verdict = check_file(path_.c_str());  // must not block
   EXPECT_EQ(verdict.problem, file_not_regular);
   EXPECT_NE(describe_verdict(verdict, "brumo.ini").find("FIFO"), std::string::npos);
   std::filesystem::remove(path_);
   std::filesystem::create_directory(path_);
-  verdict = check_binding_file(path_.c_str());
+  verdict = check_file(path_.c_str());
   EXPECT_EQ(verdict.problem, file_not_regular);
   EXPECT_NE(describe_verdict(verdict, "brumo.ini").find("directorio"), std::string::npos);
 }
 
 TEST_F(CheckBindingFile, FileOverTheCapIsRefusedBeforeBeingRead) {
   std::ofstream(path_) << std::string(binding_file_size_cap + 1, '#');
-  EXPECT_EQ(check_binding_file(path_.c_str()).problem, file_too_large);
+  EXPECT_EQ(check_file(path_.c_str()).problem, file_too_large);
 }
 
 TEST_F(CheckBindingFile, ReadOnlyFileIsRefusedUnlessTheUserMayWriteAnyway) {
@@ -90,7 +95,7 @@ TEST_F(CheckBindingFile, ReadOnlyFileIsRefusedUnlessTheUserMayWriteAnyway) {
   ASSERT_EQ(chmod(path_.c_str(), 0444), 0);
   // root writes through permissions: for root the file is writable, and the check agrees.
   const file_problem expected = geteuid() == 0 ? file_ok : file_not_writable;
-  EXPECT_EQ(check_binding_file(path_.c_str()).problem, expected);
+  EXPECT_EQ(check_file(path_.c_str()).problem, expected);
 }
 
 TEST(DescribeVerdict, NamesTheFileTheLineAndTheReasonOnOneLine) {

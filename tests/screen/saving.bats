@@ -1,0 +1,175 @@
+#!/usr/bin/env bats
+# Saves that would misplace keys, saves that cannot succeed, and a file or display that changes
+# under the program: nothing is lost silently, and no failure ends with status 0.
+
+load lib
+
+setup_file() { start_display; }
+teardown_file() { stop_display; }
+teardown() {
+  end_program
+  [[ -z ${TMPFS:-} ]] || umount "$TMPFS"
+  [[ -z ${OWN_XVFB:-} ]] || kill "$OWN_XVFB" 2>/dev/null || true
+}
+
+# A brumo.ini with the given bytes in the test's game directory, and a copy to compare with.
+write_file() {
+  GAME=${GAME:-$BATS_TEST_TMPDIR/game}
+  mkdir -p "$GAME"
+  printf "$1" >"$GAME/brumo.ini"
+  cp "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
+}
+
+keys_saved() { [[ $(section_keys "$1" | wc -l) == "$2" ]]; }
+
+# Refused with status 1, the line on stderr and in the message box, the file as it was.
+expect_refusal() { # line
+  close_message_box
+  expect_exit 1
+  expect_error_line "$1"
+  cmp "$BATS_TEST_TMPDIR/before" "$GAME/brumo.ini"
+}
+
+@test "a file ending in a header the library would append to is refused before the capture, and an empty line mends it" {
+  write_file '[jugador1]'
+  start_program
+  focus_program
+  press 1
+  expect_refusal '"brumo.ini", linea 1: la biblioteca guardaria las teclas del jugador 1 fuera de su seccion; anada una linea vacia al final del archivo; no se ha modificado'
+  printf '\n\n' >>"$GAME/brumo.ini"
+  rm "$BATS_TEST_TMPDIR/status"
+  start_program
+  focus_program
+  press 1 a b c d e f g space 2 h i j k l m n space Escape
+  expect_exit 0
+  [[ $(section_keys 1 | cut -d' ' -f2 | tr '\n' ' ') == "1 2 3 4 5 6 7 " ]]
+  [[ $(section_keys 2 | cut -d' ' -f2 | tr '\n' ' ') == "8 9 10 11 12 13 14 " ]]
+}
+
+@test "a save past the file-size limit, onto a full disk or into a file made read-only is refused with the file kept" {
+  local comments
+  comments=$(printf '#%.0s' {1..1900})
+  write_file "$comments\n[jugador0]\narriba = 1\n"
+  RUN_WITH=(sh -c 'ulimit -f 2 && exec "$0"')
+  start_program
+  focus_program
+  press 1 a b c d e f g
+  expect_refusal 'no se pudo guardar "brumo.ini": supera el limite de tamano de archivo del proceso (ulimit -f); no se ha modificado'
+  RUN_WITH=()
+
+  if [[ $(id -u) == 0 ]]; then
+    rm "$BATS_TEST_TMPDIR/status"
+    TMPFS=$BATS_TEST_TMPDIR/small
+    mkdir "$TMPFS"
+    mount -t tmpfs -o size=16k tmpfs "$TMPFS"
+    GAME=$TMPFS
+    # One page of file grown past its end by the save, three pages of filler: no room left.
+    write_file "$(printf '#%.0s' {1..4060})\n[jugador0]\narriba = 1\n"
+    head -c 12288 /dev/zero >"$TMPFS/filler"
+    start_program
+    focus_program
+    press 1 a b c d e f g
+    expect_refusal 'no se pudo guardar "brumo.ini": no queda espacio en el disco; no se ha modificado'
+  fi
+
+  rm -f "$BATS_TEST_TMPDIR/status"
+  nobody_place
+  write_file '[jugador0]\narriba = 1\n'
+  chown nobody "$GAME/brumo.ini"
+  start_program --nobody
+  focus_program
+  chmod 444 "$GAME/brumo.ini"
+  press 1
+  expect_refusal 'no se puede escribir "brumo.ini" (permiso denegado): las teclas no se podrian guardar; no se ha modificado'
+}
+
+@test "a second copy in the same directory is refused while the first keeps working" {
+  write_file '[jugador0]\narriba = 1\n\n'
+  start_program
+  focus_program
+  local first=$PROGRAM
+  mkdir "$BATS_TEST_TMPDIR/second"
+  BATS_TEST_TMPDIR=$BATS_TEST_TMPDIR/second start_program
+  BATS_TEST_TMPDIR=$BATS_TEST_TMPDIR/second close_message_box
+  BATS_TEST_TMPDIR=$BATS_TEST_TMPDIR/second expect_exit 1
+  BATS_TEST_TMPDIR=$BATS_TEST_TMPDIR/second expect_error_line 'otra copia de brumo-setup ya esta configurando las teclas en este directorio; cierrela antes de abrir otra'
+  PROGRAM=$first
+  focus_program
+  press 2 a b c d e f g
+  wait_for 5 keys_saved 2 7
+  [[ $(section_keys 1) == "arriba 1" ]]
+}
+
+@test "edits made while it runs are kept, in place or renamed into place; a file swapped for a FIFO or a link is refused" {
+  write_file '[jugador0]\narriba = 1\n\n'
+  start_program
+  focus_program
+  printf '[sonido]\nvolumen = 3\n\n' >>"$GAME/brumo.ini"
+  press 2 a b c d e f g space
+  wait_for 5 keys_saved 2 7
+  # As editors save: a new file renamed over the old one.
+  { printf '[video]\nmodo = ventana\n\n' && cat "$GAME/brumo.ini"; } >"$GAME/new"
+  mv "$GAME/new" "$GAME/brumo.ini"
+  press 1 h i j k l m n space
+  wait_for 5 keys_saved 1 7
+  grep -qx 'volumen = 3' "$GAME/brumo.ini"
+  grep -qx 'modo = ventana' "$GAME/brumo.ini"
+  [[ $(section_keys 2 | wc -l) == 7 ]]
+
+  # Swapped for a FIFO in the middle of a capture: the save must neither block nor write.
+  press 2 o p
+  mv "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
+  mkfifo "$GAME/brumo.ini"
+  press q r s t u
+  close_message_box
+  expect_exit 1
+  expect_error_line '"brumo.ini" no es un archivo normal sino una tuberia con nombre (FIFO); borrelo o cambiele el nombre'
+
+  # Swapped for a link to another file: refused, and that file is left alone.
+  rm "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/status"
+  mv "$BATS_TEST_TMPDIR/before" "$GAME/brumo.ini"
+  start_program
+  focus_program
+  printf 'otro\n' >"$BATS_TEST_TMPDIR/elsewhere"
+  mv "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
+  ln -s "$BATS_TEST_TMPDIR/elsewhere" "$GAME/brumo.ini"
+  press 1
+  close_message_box
+  expect_exit 1
+  expect_error_line '"brumo.ini" se ha cambiado por un enlace a otro archivo mientras el programa funcionaba; no se ha modificado'
+  [[ $(cat "$BATS_TEST_TMPDIR/elsewhere") == otro ]]
+}
+
+@test "the display going away after a capture or in the middle of one ends it with the keys taken saved" {
+  local moment
+  for moment in after during; do
+    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$BATS_TEST_TMPDIR/own" 2>/dev/null &
+    OWN_XVFB=$!
+    wait_for 10 test -s "$BATS_TEST_TMPDIR/own"
+    DISPLAY=:$(cat "$BATS_TEST_TMPDIR/own")
+    rm -f "$BATS_TEST_TMPDIR/own" "$BATS_TEST_TMPDIR/status"
+    GAME=$BATS_TEST_TMPDIR/$moment
+    start_program
+    focus_program
+    if [[ $moment == after ]]; then
+      press 1 a b c d e f g space
+      menu_lines | expect_screen
+    else
+      press 1 a b c
+      capture_lines A B C | expect_screen
+    fi
+    kill "$OWN_XVFB"
+    expect_exit 1
+    expect_error_line 'se perdio la conexion con la pantalla; las teclas tomadas estan guardadas'
+    [[ $(section_keys 1 | wc -l) == $([[ $moment == after ]] && echo 7 || echo 3) ]]
+  done
+}
+
+@test "a file a save would take past the size cap is refused before the capture" {
+  # Bare names: the library writes each back as "name = ", two and a half times as long.
+  write_file "$(printf 'x\n%.0s' {1..300000})\n\n"
+  start_program
+  focus_program
+  press 1
+  expect_refusal 'guardar las teclas haria "brumo.ini" mayor que 1 MiB; no se ha modificado'
+}
