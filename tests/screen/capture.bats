@@ -1,12 +1,54 @@
 #!/usr/bin/env bats
-# A player's capture from the menu: the prompts, the names, the file, held keys, and the ways a
-# capture can be ended.
+# The menu and the capture, on a Spanish keyboard layout: the screens, the file, held keys,
+# dead keys, keys typed quickly, and the ways a run or a capture ends.
 
 load lib
 
-setup_file() { start_display; }
+setup_file() {
+  start_display
+  setxkbmap -layout es
+}
 teardown_file() { stop_display; }
-teardown() { end_program; }
+teardown() {
+  end_program
+  [[ -z ${PROBE:-} ]] || kill "$PROBE"
+}
+
+has_lines() { [[ $(wc -l <"$1") -ge $2 ]]; }
+
+@test "the menu shows in a window titled Brumo vs Tuk, and ESC leaves with status 0 writing nothing" {
+  start_program
+  focus_program
+  [[ $(xdotool getwindowname "$WINDOW") == "Brumo vs Tuk" ]]
+  menu_lines | expect_screen menu.png
+  press Escape
+  expect_exit 0
+  [[ ! -e $GAME/brumo.ini ]]
+  [[ ! -s $BATS_TEST_TMPDIR/err ]]
+}
+
+@test "a run that sets nothing leaves the file byte for byte, even where the library would rewrite it" {
+  GAME=$BATS_TEST_TMPDIR/game
+  mkdir -p "$GAME"
+  # CRLF, no final newline, spacing the library would not write.
+  printf '[jugador0]\r\narriba=84\r\n\r\n[video]\r\nmodo   =  ventana' >"$GAME/brumo.ini"
+  cp "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
+  start_program
+  focus_program
+  press Escape
+  expect_exit 0
+  cmp "$BATS_TEST_TMPDIR/before" "$GAME/brumo.ini"
+}
+
+@test "without a display it says so on stderr, exits with status 1 and writes nothing" {
+  GAME=$BATS_TEST_TMPDIR/game
+  mkdir -p "$GAME"
+  cd "$GAME"
+  run -1 env -u DISPLAY "$BRUMO_SETUP"
+  [[ $output == "brumo-setup: no hay pantalla grafica: DISPLAY no esta definida; ejecute el programa desde un escritorio"* ]]
+  [[ $(printf '%s\n' "$output" | wc -l) == 1 ]]
+  [[ -z $(ls -A "$GAME") ]]
+}
 
 @test "player 1 binds arrows and letters, sees each name, and the file has them beside its other lines" {
   GAME=$BATS_TEST_TMPDIR/game
@@ -64,7 +106,6 @@ teardown() { end_program; }
     kill -s "$signal" "$PROGRAM"
     expect_exit 0
     [[ $(section_keys 1 | tr '\n' ' ') == "arriba 17 abajo 23 " ]]
-    rm "$BATS_TEST_TMPDIR/status"
   done
 }
 
@@ -75,4 +116,38 @@ teardown() { end_program; }
   capture_lines A B C D E F G | expect_screen
   kill -9 "$PROGRAM"
   [[ $(section_keys 1 | wc -l) == 7 ]]
+}
+
+@test "dead keys, alone or before a letter, bind as themselves with the numbers a game sees" {
+  local keys=(dead_acute a dead_grave ntilde ccedilla masculine apostrophe)
+  # A program on the same library and display reports what its key[] sees.
+  "$SCREEN_HELPER" keys >"$BATS_TEST_TMPDIR/seen" 2>/dev/null &
+  PROBE=$!
+  wait_for 10 xdotool search --name '^key probe$'
+  xdotool windowfocus --sync "$(xdotool search --name '^key probe$')"
+  press "${keys[@]}"
+  wait_for 5 has_lines "$BATS_TEST_TMPDIR/seen" 7
+  local seen
+  mapfile -t seen <"$BATS_TEST_TMPDIR/seen"
+  [[ ${#seen[@]} == 7 ]]
+
+  start_program
+  focus_program
+  press 1 "${keys[@]}"
+  capture_lines "${seen[@]#* }" | expect_screen
+  [[ $(section_keys 1 | cut -d' ' -f2 | tr '\n' ' ') == "$(printf '%s ' "${seen[@]%% *}")" ]]
+  ! grep -q '= 0$' "$GAME/brumo.ini"
+}
+
+@test "keys typed quickly, Shift just before a letter, and the keypad's = in the middle bind in order" {
+  start_program
+  focus_program
+  # No wait for the prompts: the presses queue up behind them.
+  xdotool keydown 1 sleep 0.08 keyup 1 key --delay 30 q w e
+  xdotool keydown Shift_L sleep 0.005 keydown x keyup x keyup Shift_L
+  xdotool key KP_Equal
+  capture_lines Q W E LSHIFT X | expect_screen
+  xdotool key --delay 30 c v
+  capture_lines Q W E LSHIFT X C V | expect_screen
+  [[ $(section_keys 1 | cut -d' ' -f2 | tr '\n' ' ') == "17 23 5 103 24 3 22 " ]]
 }

@@ -20,7 +20,6 @@ teardown() { end_program; }
   expect_exit 0
   [[ $(section_keys 1 | cut -d' ' -f2 | tr '\n' ' ') == "1 2 3 " ]]
 
-  rm "$BATS_TEST_TMPDIR/status"
   start_program
   focus_program
   wmctrl -c 'Brumo vs Tuk'

@@ -54,6 +54,7 @@ start_program() { # [--nobody]
   fi
   GAME=${GAME:-$BATS_TEST_TMPDIR/game}
   mkdir -p "$GAME"
+  rm -f "$BATS_TEST_TMPDIR/pid" "$BATS_TEST_TMPDIR/status"
   (
     cd "$GAME" || exit
     "${run_as[@]}" "$program" >"$BATS_TEST_TMPDIR/out" 2>"$BATS_TEST_TMPDIR/err" &
