@@ -12,14 +12,6 @@ teardown() {
   [[ -z ${OWN_XVFB:-} ]] || kill "$OWN_XVFB" 2>/dev/null || true
 }
 
-# A brumo.ini with the given bytes in the test's game directory, and a copy to compare with.
-write_file() {
-  GAME=${GAME:-$BATS_TEST_TMPDIR/game}
-  mkdir -p "$GAME"
-  printf "$1" >"$GAME/brumo.ini"
-  cp "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
-}
-
 keys_saved() { [[ $(section_keys "$1" | wc -l) == "$2" ]]; }
 
 # Refused with status 1, the line on stderr and in the message box, the file as it was.
@@ -90,8 +82,8 @@ expect_refusal() { # line
   focus_program
   press 1 a b c d e f g space 2 h i j k l m n space Escape
   expect_exit 0
-  [[ $(section_keys 1 | cut -d' ' -f2 | tr '\n' ' ') == "1 2 3 4 5 6 7 " ]]
-  [[ $(section_keys 2 | cut -d' ' -f2 | tr '\n' ' ') == "8 9 10 11 12 13 14 " ]]
+  [[ $(section_keys 1 | tr '\n' ' ') == "1 2 3 4 5 6 7 " ]]
+  [[ $(section_keys 2 | tr '\n' ' ') == "8 9 10 11 12 13 14 " ]]
 }
 
 @test "a save past the file-size limit, onto a full disk or into a file made read-only is refused with the file kept" {
@@ -142,7 +134,7 @@ expect_refusal() { # line
   focus_program
   press 2 a b c d e f g
   wait_for 5 keys_saved 2 7
-  [[ $(section_keys 1) == "arriba 1" ]]
+  [[ $(section_keys 1) == 1 ]]
 }
 
 @test "edits made while it runs are kept, in place or renamed into place; a file swapped for a FIFO or a link is refused" {

@@ -1,8 +1,9 @@
-# The on-screen tests' shared steps: a virtual display per test file, the real program in
-# each test's own empty directory, keys pressed with xdotool, and the window read back with xwd.
+# The on-screen tests' shared steps: a virtual display per test file, the real program in each
+# test's own empty directory, keys pressed with xdotool, the window read back with xwd.
 # BRUMO_SETUP and SCREEN_HELPER name the programs under test.
-
 bats_require_minimum_version 1.5.0
+
+fail_with() { echo "$@" && return 1; }
 
 wait_for() { # seconds command...: polls the command until it succeeds
   local end=$((SECONDS + $1))
@@ -13,25 +14,22 @@ wait_for() { # seconds command...: polls the command until it succeeds
   done
 }
 
-# For setup_file. -noreset keeps a keyboard layout set with setxkbmap between clients.
-start_display() { # [--wm]: openbox manages the windows, as on a desktop
-  Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset \
-    3>"$BATS_FILE_TMPDIR/display" 2>/dev/null &
+# For setup_file; -noreset keeps a layout set with setxkbmap. --wm: openbox, as on a desktop.
+start_display() {
+  Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$BATS_FILE_TMPDIR/display" \
+    2>/dev/null &
   echo $! >"$BATS_FILE_TMPDIR/xvfb.pid"
   wait_for 10 test -s "$BATS_FILE_TMPDIR/display"
   export DISPLAY=":$(cat "$BATS_FILE_TMPDIR/display")"
-  if [[ ${1:-} == --wm ]]; then
-    openbox >/dev/null 2>&1 &
-    echo $! >"$BATS_FILE_TMPDIR/wm.pid"
-    wait_for 10 wmctrl -m
-  fi
+  [[ ${1:-} != --wm ]] && return
+  openbox >/dev/null 2>&1 &
+  echo $! >"$BATS_FILE_TMPDIR/wm.pid"
+  wait_for 10 wmctrl -m
 }
 
-stop_display() {
-  kill $(cat "$BATS_FILE_TMPDIR"/*.pid) 2>/dev/null || true
-}
+stop_display() { kill $(cat "$BATS_FILE_TMPDIR"/*.pid) 2>/dev/null || true; }
 
-# When the tests run as root, a game directory and a copy of the program that nobody can
+# When the tests run as root: a game directory and a copy of the program that nobody can
 # reach wherever the checkout lives, for tests that need file permissions to hold.
 nobody_place() {
   PLACE=$(mktemp -d /tmp/brumo-nobody.XXXXXX)
@@ -42,10 +40,10 @@ nobody_place() {
   chown nobody "$GAME"
 }
 
-# The program in the test's own directory GAME; its status lands in $BATS_TEST_TMPDIR/status.
-# With --nobody it runs as nobody when the tests run as root. RUN_WITH, if set, is a command
-# line the program is run through (a shell setting a limit).
-start_program() { # [--nobody]
+# The program in the directory GAME (by default the test's own); its status lands in
+# $BATS_TEST_TMPDIR/status. --nobody: as nobody when the tests run as root. RUN_WITH: a command
+# line to run it through (a shell setting a limit).
+start_program() {
   local program=$BRUMO_SETUP run_as=("${RUN_WITH[@]}")
   if [[ ${1:-} == --nobody && $(id -u) == 0 ]]; then
     [[ -n ${PLACE:-} ]] || nobody_place
@@ -65,23 +63,26 @@ start_program() { # [--nobody]
   PROGRAM=$(cat "$BATS_TEST_TMPDIR/pid")
 }
 
-# For teardown: nothing a test started outlives it.
-end_program() {
+# A brumo.ini with the given bytes in GAME, and a copy to compare with.
+write_file() {
+  GAME=${GAME:-$BATS_TEST_TMPDIR/game}
+  mkdir -p "$GAME"
+  printf "$1" >"$GAME/brumo.ini"
+  cp "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
+}
+
+end_program() { # for teardown
   if [[ -n ${PROGRAM:-} ]]; then
     pkill -P "$PROGRAM" -x xmessage
     kill -9 "$PROGRAM" && wait_for 5 test -s "$BATS_TEST_TMPDIR/status"
   fi 2>/dev/null
   [[ -z ${PLACE:-} ]] || rm -rf "$PLACE"
-  true
 }
 
-# Waits for the program's window and gives it the keyboard, as a desktop would: through the
-# window manager where one runs, directly on a bare display.
+# Gives the program's window the keyboard as a desktop would: through the window manager
+# where one runs, directly on a bare display.
 focus_program() {
-  wait_for 10 xdotool search --name '^Brumo vs Tuk$' || {
-    echo "no window; stderr: $(cat "$BATS_TEST_TMPDIR/err")"
-    return 1
-  }
+  wait_for 10 xdotool search --name '^Brumo vs Tuk$' || fail_with "no window: $(cat "$BATS_TEST_TMPDIR/err")"
   WINDOW=$(xdotool search --name '^Brumo vs Tuk$' | head -1)
   if wmctrl -m >/dev/null 2>&1; then
     xdotool windowactivate --sync "$WINDOW"
@@ -97,69 +98,47 @@ press() {
 }
 
 expect_exit() { # status
-  wait_for 10 test -s "$BATS_TEST_TMPDIR/status" || {
-    echo "still running"
-    return 1
-  }
-  local status
-  status=$(cat "$BATS_TEST_TMPDIR/status")
-  [[ $status == "$1" ]] || {
-    echo "exit status $status, wanted $1; stderr: $(cat "$BATS_TEST_TMPDIR/err")"
-    return 1
-  }
+  wait_for 10 test -s "$BATS_TEST_TMPDIR/status" || fail_with "still running"
+  [[ $(cat "$BATS_TEST_TMPDIR/status") == "$1" ]] ||
+    fail_with "status $(cat "$BATS_TEST_TMPDIR/status"), stderr: $(cat "$BATS_TEST_TMPDIR/err")"
 }
 
-# stderr holds exactly the given line.
-expect_error_line() {
-  local said
-  said=$(cat "$BATS_TEST_TMPDIR/err")
-  [[ $said == "brumo-setup: $1" ]] || {
-    echo "stderr: $said"
-    return 1
-  }
+expect_error_line() { # the only line stderr may hold, after "brumo-setup: "
+  [[ $(cat "$BATS_TEST_TMPDIR/err") == "brumo-setup: $1" ]] ||
+    fail_with "stderr: $(cat "$BATS_TEST_TMPDIR/err")"
 }
 
 box_gone() { ! xdotool search --name '^xmessage$'; }
 
-# The library's message box is up; its button lets the program end. A box that is not yet
-# taking keys is pressed again.
+# Presses the library's message box's button, again if the box was not yet taking keys. Typed,
+# not sent to the window: a window gone between press and release would leave Return held.
 close_message_box() {
-  wait_for 10 xdotool search --name '^xmessage$' || {
-    echo "no message box"
-    return 1
-  }
-  local tries
-  for tries in 1 2 3 4 5; do
+  wait_for 10 xdotool search --name '^xmessage$' || fail_with "no message box"
+  for _ in 1 2 3 4 5; do
     xdotool search --name '^xmessage$' windowfocus --sync %1 2>/dev/null || true
-    # Typed, not sent to the window: a window gone between press and release would leave
-    # Return held down, and the next box would close at once.
     xdotool key Return
     wait_for 1 box_gone && return 0
   done
-  echo "the message box stays"
-  return 1
+  fail_with "the message box stays"
 }
 
-# Polls until the window shows exactly the lines given on stdin as "x y text", blue on black;
-# otherwise leaves both pictures as PNG beside the test's output.
-expect_screen() { # [picture name, saved in BRUMO_SCREENSHOT_DIR when set]
-  local expected=$BATS_TEST_TMPDIR/expected actual=$BATS_TEST_TMPDIR/actual
+# Polls until the window shows exactly the "x y text" lines on stdin, blue on black; if it
+# never does, leaves both pictures as PNG. A name saves the picture in BRUMO_SCREENSHOT_DIR.
+expect_screen() { # [name]
+  local expected=$BATS_TEST_TMPDIR/expected actual=$BATS_TEST_TMPDIR/actual end=$((SECONDS + 5))
   "$SCREEN_HELPER" render >"$expected.rgb"
-  local end=$((SECONDS + 5))
-  while :; do
-    xwd -id "$WINDOW" -silent 2>/dev/null | convert xwd:- -depth 8 "rgb:$actual.rgb" 2>/dev/null
-    if cmp -s "$expected.rgb" "$actual.rgb"; then
-      [[ -n ${BRUMO_SCREENSHOT_DIR:-} && -n ${1:-} ]] &&
-        convert -size 320x240 -depth 8 "rgb:$actual.rgb" "$BRUMO_SCREENSHOT_DIR/$1"
-      return 0
+  until xwd -id "$WINDOW" -silent | convert xwd:- -depth 8 "rgb:$actual.rgb" &&
+    cmp -s "$expected.rgb" "$actual.rgb"; do
+    if ((SECONDS > end)); then
+      convert -size 320x240 -depth 8 "rgb:$expected.rgb" "$expected.png"
+      convert -size 320x240 -depth 8 "rgb:$actual.rgb" "$actual.png"
+      fail_with "the screen differs: see $expected.png and $actual.png"
+      return
     fi
-    ((SECONDS <= end)) || break
     sleep 0.05
-  done
-  convert -size 320x240 -depth 8 "rgb:$expected.rgb" "$expected.png"
-  convert -size 320x240 -depth 8 "rgb:$actual.rgb" "$actual.png" 2>/dev/null
-  echo "the screen differs: see $expected.png and $actual.png"
-  return 1
+  done 2>/dev/null
+  [[ -z ${BRUMO_SCREENSHOT_DIR:-} || -z ${1:-} ]] ||
+    convert -size 320x240 -depth 8 "rgb:$actual.rgb" "$BRUMO_SCREENSHOT_DIR/$1"
 }
 
 menu_lines() {
@@ -173,12 +152,9 @@ capture_lines() { # names of the keys taken so far
     echo "0 $((10 + 10 * row)) presione tecla para ${actions[row]}"
   done
   row=0
-  for name; do
-    echo "220 $((10 + 10 * row++)) = $name"
-  done
+  for name; do echo "220 $((10 + 10 * row++)) = $name"; done
 }
 
-# The keys of a player's section, as "name value" lines in action order.
-section_keys() { # player (1 or 2)
-  sed -n "/^\[jugador$(($1 - 1))\]/,/^\[/p" "$GAME/brumo.ini" | sed -n 's/^\([a-z]*\) = \(.*\)$/\1 \2/p'
+section_keys() { # player (1 or 2): the values of its section, one line each
+  sed -n "/^\[jugador$(($1 - 1))\]/,/^\[/s/^[a-z]* = //p" "$GAME/brumo.ini"
 }
