@@ -59,18 +59,6 @@ has_lines() { [[ $(wc -l <"$1") -ge $2 ]]; }
   expect_exit 0
 }
 
-@test "player 2 captured twice keeps the second keys and never touches player 1's" {
-  write_file '[jugador0]\narriba = 1\n\n'
-  start_program
-  focus_program
-  press 2 a b c d e f g space
-  menu_lines | expect_screen
-  press 2 h i j k l m n
-  capture_lines H I J K L M N | expect_screen
-  [[ $(section_keys 2 | tr '\n' ' ') == "8 9 10 11 12 13 14 " ]]
-  [[ $(section_keys 1) == 1 ]]
-}
-
 @test "a hotkey held over a second starts one capture; a held key binds once; ESC and modifiers bind" {
   start_program
   focus_program
@@ -92,15 +80,6 @@ has_lines() { [[ $(wc -l <"$1") -ge $2 ]]; }
     expect_exit 0
     [[ $(section_keys 1 | tr '\n' ' ') == "17 23 " ]]
   done
-}
-
-@test "a finished capture is on disk before the list is closed: killing the program loses nothing" {
-  start_program
-  focus_program
-  press 1 a b c d e f g
-  capture_lines A B C D E F G | expect_screen
-  kill -9 "$PROGRAM"
-  [[ $(section_keys 1 | wc -l) == 7 ]]
 }
 
 @test "dead keys, alone or before a letter, bind as themselves with the numbers a game sees" {
