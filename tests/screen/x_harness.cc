@@ -191,8 +191,7 @@ program_process::program_process(const std::string &work_dir, const std::string 
     const int err = open((log_dir + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
-    if (as_nobody &&
-        (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0))
+    if (as_nobody && (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0))
       _exit(125);
     if (chdir(work_dir.c_str()) != 0) _exit(126);
     if (display.empty())
