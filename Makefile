@@ -13,22 +13,28 @@ build:
 	cmake -S . -B $(BUILD) -DBRUMO_TESTS=$(TESTS)
 	cmake --build $(BUILD) -j $(JOBS)
 
+# Starts the program in GAME_DIR (an environment variable, so any path passes untouched), else
+# here; it reads and writes brumo.ini in that directory.
 run:
 	@if [ -z "$$DISPLAY" ]; then \
 	  echo "make run: no graphical display (DISPLAY is not set); run it from a desktop session" >&2; \
 	  exit 1; \
 	fi
-	@scripts/install-deps run
+	@if [ -n "$${GAME_DIR:-}" ] && [ ! -d "$$GAME_DIR" ]; then \
+	  echo "make run: GAME_DIR '$$GAME_DIR' is not a directory" >&2; \
+	  exit 1; \
+	fi
+	@sh scripts/install-deps run
 	@$(MAKE) --no-print-directory build
-	./$(BUILD)/brumo-setup
+	cd "$${GAME_DIR:-.}" && exec "$(CURDIR)/$(BUILD)/brumo-setup"
 
 test:
-	@scripts/install-deps test
+	@sh scripts/install-deps test
 	@$(MAKE) --no-print-directory build TESTS=ON
 	cd $(BUILD) && ctest --output-on-failure
 
 bench:
-	@scripts/install-deps bench
+	@sh scripts/install-deps bench
 	cmake -S . -B $(BUILD) -DBRUMO_TESTS=ON -DBRUMO_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS) --target brumo-bench
 	./$(BUILD)/bench/brumo-bench
@@ -38,7 +44,7 @@ bench:
 FUZZ_BUILD := build-fuzz
 FUZZ_SECONDS ?= 60
 fuzz:
-	@scripts/install-deps fuzz
+	@sh scripts/install-deps fuzz
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DBRUMO_TESTS=OFF -DBRUMO_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target file_check_fuzz
 	fuzz/run.sh $(FUZZ_BUILD)/fuzz $(FUZZ_SECONDS)
@@ -48,20 +54,20 @@ clean:
 
 # The README's pictures, taken by the on-screen tests.
 screenshots:
-	@scripts/install-deps test
+	@sh scripts/install-deps test
 	@$(MAKE) --no-print-directory build TESTS=ON
 	BRUMO_SCREENSHOT_DIR=$(CURDIR)/docs ./$(BUILD)/tests/screen_tests \
 	  --gtest_filter='*MenuShows*:*PlayerOneBinds*'
 
 # A .deb in build/, to install with: apt-get install ./build/brumo-setup_*.deb
 package:
-	@scripts/install-deps package
+	@sh scripts/install-deps package
 	@$(MAKE) --no-print-directory build
 	cd $(BUILD) && cpack -G DEB
 
 # Formatting and static checks, with the configs kept in the repository.
 lint:
-	@scripts/install-deps test
+	@sh scripts/install-deps lint
 	@$(MAKE) --no-print-directory build TESTS=ON
 	clang-format --dry-run --Werror app/*.cc app/*.h bindings/*.cc bindings/*.h tests/*/*.cc tests/*/*.h \
 	  bench/*.cc fuzz/*.cc

@@ -13,8 +13,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -130,6 +133,35 @@ void remove_shared_memory_of(pid_t pid) {
   }
 }
 
+// The build may sit where nobody cannot go (a checkout under /root, mode 700), so nobody runs a
+// copy in a fresh directory of the temporary area, open to all, removed when the tests end.
+class program_copy {
+ public:
+  program_copy() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "brumo-program-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+      throw std::runtime_error("cannot make a directory for a copy of the program");
+    dir_ = pattern;
+    path_ = dir_ + "/brumo-setup";
+    std::error_code error;
+    std::filesystem::copy_file(BRUMO_SETUP_PATH, path_, error);
+    if (error || chmod(dir_.c_str(), 0755) != 0 || chmod(path_.c_str(), 0755) != 0)
+      throw std::runtime_error("cannot copy " + std::string(BRUMO_SETUP_PATH) + " to " + dir_);
+  }
+  ~program_copy() {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+  program_copy(const program_copy &) = delete;
+  program_copy &operator=(const program_copy &) = delete;
+  const std::string &path() const { return path_; }
+
+ private:
+  std::string dir_;
+  std::string path_;
+};
+
 }  // namespace
 
 Window find_program_screen(Display *display) {
@@ -145,6 +177,13 @@ const std::string &virtual_display_name() {
 program_process::program_process(const std::string &work_dir, const std::string &log_dir,
                                  const std::string &display, bool unprivileged)
     : log_dir_(log_dir) {
+  constexpr uid_t nobody = 65534;
+  const bool as_nobody = unprivileged && geteuid() == 0;
+  std::string program = BRUMO_SETUP_PATH;
+  if (as_nobody) {
+    static const program_copy copy;
+    program = copy.path();
+  }
   pid_ = fork();
   if (pid_ == 0) {
     die_with_parent();
@@ -152,16 +191,14 @@ program_process::program_process(const std::string &work_dir, const std::string 
     const int err = open((log_dir + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
-    constexpr uid_t nobody = 65534;
-    if (unprivileged && geteuid() == 0 &&
-        (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0))
+    if (as_nobody && (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0))
       _exit(125);
     if (chdir(work_dir.c_str()) != 0) _exit(126);
     if (display.empty())
       unsetenv("DISPLAY");
     else
       setenv("DISPLAY", display.c_str(), 1);
-    execl(BRUMO_SETUP_PATH, "brumo-setup", static_cast<char *>(nullptr));
+    execl(program.c_str(), "brumo-setup", static_cast<char *>(nullptr));
     _exit(127);
   }
 }

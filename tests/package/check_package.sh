@@ -1,6 +1,7 @@
 #!/bin/bash
 # Checks what brumo-setup installs and ships: the files of `cmake --install` and the Debian
-# package made by cpack, its Depends line and its contents under /usr.
+# package made by cpack, its control fields (Depends, Recommends, Section, Version) and its
+# contents under /usr.
 # Usage: check_package.sh BUILD_DIR SOURCE_DIR   (BUILD_DIR already built)
 set -u
 
@@ -56,8 +57,20 @@ same_man_page() {  # same_man_page ROOT
   fi
 }
 
+# The Debian changelog, gzip'd, whose latest entry is for VERSION.
+changelog_names() {  # changelog_names ROOT VERSION
+  local top
+  top=$(gzip -dc "$1/share/doc/brumo-setup/changelog.Debian.gz" 2>/dev/null | head -n 1)
+  [[ $top == "brumo-setup ($2) "* ]]
+}
+
 check_layout() {  # check_layout ROOT LABEL
   local root=$1 label=$2
+  check "$label: share/doc/brumo-setup/copyright missing or differs from packaging/copyright" \
+    cmp -s "$root/share/doc/brumo-setup/copyright" "$source/packaging/copyright"
+  check "$label: share/doc/brumo-setup/copyright is not machine-readable (no Format: line)" \
+    grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+    "$root/share/doc/brumo-setup/copyright"
   check "$label: bin/brumo-setup missing or not executable" test -x "$root/bin/brumo-setup"
   check "$label: share/man/man6/brumo-setup.6[.gz] missing or differs from docs/brumo-setup.6" \
     same_man_page "$root"
@@ -84,16 +97,24 @@ if cpack -G DEB -B "$work/cpack" --config "$build/CPackConfig.cmake" >"$work/cpa
     version=$(dpkg-deb -f "$deb" Version)
     arch=$(dpkg-deb -f "$deb" Architecture)
     depends=$(dpkg-deb -f "$deb" Depends)
+    recommends=$(dpkg-deb -f "$deb" Recommends)
     section=$(dpkg-deb -f "$deb" Section)
     check "package file is ${deb##*/}, not ${name}_${version}_${arch}.deb" \
       test "${deb##*/}" = "${name}_${version}_${arch}.deb"
     check "Package is '$name', not brumo-setup" test "$name" = brumo-setup
-    check "Section is '$section', not games" test "$section" = games
+    check "Section is '$section', not utils (a program in /usr/bin)" test "$section" = utils
+    check "Version '$version' has no Debian revision" test "${version%-*}" != "$version"
+    for needed in x11-utils xfonts-base; do
+      check "Recommends '$recommends' does not name $needed (the message box)" \
+        names_package "$recommends" "$needed"
+    done
     check "Depends '$depends' does not name $runtime_package" \
       names_package "$depends" "$runtime_package"
     check "Depends '$depends' names $dev_package" not names_package "$depends" "$dev_package"
     if dpkg-deb -x "$deb" "$work/root"; then
       check_layout "$work/root/usr" "package"
+      check "package: changelog.Debian.gz missing or its latest entry is not for $version" \
+        changelog_names "$work/root/usr" "$version"
     else
       fail "dpkg-deb -x ${deb##*/} failed"
     fi
