@@ -31,7 +31,7 @@ run:
 test:
 	@sh scripts/install-deps test
 	@$(MAKE) --no-print-directory build TESTS=ON
-	cd $(BUILD) && ctest --output-on-failure
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 bench:
 	@sh scripts/install-deps bench
@@ -39,15 +39,17 @@ bench:
 	cmake --build $(BUILD) -j $(JOBS) --target brumo-bench
 	./$(BUILD)/bench/brumo-bench
 
-# libFuzzer on the binding file's check and the library's save path, in its own build directory
-# with clang++ and the sanitizers, for FUZZ_SECONDS on a scratch copy of fuzz/corpus.
+# libFuzzer on the save property, in its own build directory with clang++ and the sanitizers,
+# for FUZZ_SECONDS on a scratch copy of fuzz/corpus; a failing input lands in $(FUZZ_BUILD)/.
 FUZZ_BUILD := build-fuzz
 FUZZ_SECONDS ?= 60
 fuzz:
 	@sh scripts/install-deps fuzz
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DBRUMO_TESTS=OFF -DBRUMO_FUZZ=ON
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target file_check_fuzz
-	fuzz/run.sh $(FUZZ_BUILD)/fuzz $(FUZZ_SECONDS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target save_property_fuzz
+	rm -rf $(FUZZ_BUILD)/corpus && cp -r fuzz/corpus $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/fuzz/save_property_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -timeout=10 \
+	  -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD)
@@ -56,8 +58,7 @@ clean:
 screenshots:
 	@sh scripts/install-deps test
 	@$(MAKE) --no-print-directory build TESTS=ON
-	BRUMO_SCREENSHOT_DIR=$(CURDIR)/docs ./$(BUILD)/tests/screen_tests \
-	  --gtest_filter='*MenuShows*:*PlayerOneBinds*'
+	cd $(BUILD) && BRUMO_SCREENSHOT_DIR=$(CURDIR)/docs ctest -R screen_capture
 
 # A .deb in build/, to install with: apt-get install ./build/brumo-setup_*.deb
 package:
@@ -69,6 +70,6 @@ package:
 lint:
 	@sh scripts/install-deps lint
 	@$(MAKE) --no-print-directory build TESTS=ON
-	clang-format --dry-run --Werror app/*.cc app/*.h bindings/*.cc bindings/*.h tests/*/*.cc tests/*/*.h \
-	  bench/*.cc fuzz/*.cc
-	clang-tidy --quiet -p $(BUILD) app/*.cc bindings/*.cc tests/unit/*.cc tests/screen/*.cc
+	clang-format --dry-run --Werror app/*.cc app/*.h bindings/*.cc bindings/*.h tests/*/*.cc \
+	  bench/*.cc bench/*.h fuzz/*.cc
+	clang-tidy --quiet -p $(BUILD) app/*.cc bindings/*.cc tests/unit/*.cc tests/screen/*.cc fuzz/*.cc
