@@ -31,7 +31,7 @@ void capture_player_keys(int player, taken_keys &taken, const volatile std::sig_
   if (stop != 0) return;
   for (std::atomic<int> &code : taken.codes) code = no_file_scancode;
   taken.player = player;
-  forget_key_presses();
+  forget_key_presses(key);  // the hotkey's press among them
   const int colour = makecol(0, 0, 255);
   clear_bitmap(screen);
   // Short pauses give the player a beat between prompts; presses made in them wait their turn.

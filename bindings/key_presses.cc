@@ -16,14 +16,22 @@ constexpr int scancode_mask = 0x7f;
 
 // Enough for a player typing all seven keys and more before the first prompt is drawn.
 constexpr unsigned queue_size = 64;
-// A press is its scancode and when it came, in microseconds, packed so one atomic holds both.
+// A press is its scancode and when it came, in microseconds, packed so one atomic holds both,
+// and how many times its key had been released by then.
 std::array<std::atomic<std::uint64_t>, queue_size> queued{};
+std::array<std::atomic<unsigned>, queue_size> queued_releases{};
 std::atomic<unsigned> pushed{0};  // written by the keyboard thread only
 std::atomic<unsigned> taken{0};   // written by the capture only
 
 // Which keys are down, as the keyboard thread has seen them: a press of a key already down
 // is the keyboard repeating it.
 std::array<bool, 128> down{};
+std::array<std::atomic<unsigned>, 128> releases{};
+
+// For each key down when the queue was last cleared, 1 + its release count then; 0 for the
+// others. The library sets its key state before it calls the hook, so the press that a
+// capture's hotkey was seen by may reach the queue just after the queue was cleared.
+std::array<unsigned, 128> held_when_cleared{};
 
 std::uint32_t now_us() {
   timespec now{};
@@ -61,6 +69,7 @@ void on_low_level_key(int raw) {
   const auto scancode = static_cast<std::size_t>(raw & scancode_mask);
   if ((raw & key_released_bit) != 0) {
     down[scancode] = false;
+    releases[scancode].fetch_add(1, std::memory_order_relaxed);
     return;
   }
   if (down[scancode]) return;
@@ -70,6 +79,8 @@ void on_low_level_key(int raw) {
   if (at - taken.load(std::memory_order_acquire) >= queue_size) return;
   const std::uint64_t press = (std::uint64_t{scancode} << 32) | now_us();
   queued[at % queue_size].store(press, std::memory_order_relaxed);
+  queued_releases[at % queue_size].store(releases[scancode].load(std::memory_order_relaxed),
+                                         std::memory_order_relaxed);
   pushed.store(at + 1, std::memory_order_release);
 }
 
@@ -81,7 +92,11 @@ void install_key_presses() {
   keyboard_lowlevel_callback = on_low_level_key;
 }
 
-void forget_key_presses() {
+void forget_key_presses(const volatile char *held) {
+  for (std::size_t scancode = 0; scancode < held_when_cleared.size(); ++scancode) {
+    held_when_cleared[scancode] =
+        held[scancode] != 0 ? 1 + releases[scancode].load(std::memory_order_relaxed) : 0;
+  }
   taken.store(pushed.load(std::memory_order_acquire), std::memory_order_release);
 }
 
@@ -100,6 +115,13 @@ int take_key_press() {
     }
   }
   const int scancode = scancode_of(queued[at % queue_size].load(std::memory_order_relaxed));
+  const unsigned released = queued_releases[at % queue_size].load(std::memory_order_relaxed);
   taken.store(at + 1, std::memory_order_release);
+  // The same press as one already down when the queue was cleared: not released in between.
+  unsigned &held = held_when_cleared[static_cast<std::size_t>(scancode)];
+  if (held != 0 && held == released + 1) {
+    held = 0;
+    return -1;
+  }
   return scancode;
 }

@@ -5,8 +5,9 @@
 // Once, after install_keyboard: no auto-repeat, and the hook that queues the presses.
 void install_key_presses();
 
-// Drops the presses queued so far.
-void forget_key_presses();
+// Drops the presses queued so far, and the presses of the keys down in held (the library's key
+// state) that are still on their way to the queue.
+void forget_key_presses(const volatile char *held);
 
 // The library's scancode of the oldest queued press, taking it from the queue, or -1 when
 // none is waiting.

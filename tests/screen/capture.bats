@@ -78,7 +78,7 @@ has_lines() { [[ $(wc -l <"$1") -ge $2 ]]; }
     capture_lines Q W | expect_screen
     kill -s "$signal" "$PROGRAM"
     expect_exit 0
-    [[ $(section_keys 1 | tr '\n' ' ') == "17 23 " ]]
+    [[ $(section_keys 1) == "17 23" ]]
   done
 }
 
@@ -98,7 +98,7 @@ has_lines() { [[ $(wc -l <"$1") -ge $2 ]]; }
   focus_program
   press 1 "${keys[@]}"
   capture_lines "${seen[@]#* }" | expect_screen
-  [[ $(section_keys 1 | tr '\n' ' ') == "$(printf '%s ' "${seen[@]%% *}")" ]]
+  [[ $(section_keys 1) == "$(printf '%s\n' "${seen[@]%% *}" | xargs)" ]]
   ! grep -q '= 0$' "$GAME/brumo.ini"
 }
 
@@ -112,5 +112,5 @@ has_lines() { [[ $(wc -l <"$1") -ge $2 ]]; }
   capture_lines Q W E LSHIFT X | expect_screen
   xdotool key --delay 30 c v
   capture_lines Q W E LSHIFT X C V | expect_screen
-  [[ $(section_keys 1 | tr '\n' ' ') == "17 23 5 103 24 3 22 " ]]
+  [[ $(section_keys 1) == "17 23 5 103 24 3 22" ]]
 }

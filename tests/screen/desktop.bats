@@ -18,7 +18,7 @@ teardown() { end_program; }
   capture_lines A B C | expect_screen
   wmctrl -c 'Brumo vs Tuk'
   expect_exit 0
-  [[ $(section_keys 1 | tr '\n' ' ') == "1 2 3 " ]]
+  [[ $(section_keys 1) == "1 2 3" ]]
 
   start_program
   focus_program

@@ -29,26 +29,23 @@ start_display() {
 
 stop_display() { kill $(cat "$BATS_FILE_TMPDIR"/*.pid) 2>/dev/null || true; }
 
-# When the tests run as root: a game directory and a copy of the program that nobody can
-# reach wherever the checkout lives, for tests that need file permissions to hold.
+# A game directory for a program run as nobody (below): when the tests run as root, with a copy
+# of the program, in a place nobody can reach wherever the checkout lives.
 nobody_place() {
-  PLACE=$(mktemp -d /tmp/brumo-nobody.XXXXXX)
-  chmod 755 "$PLACE"
+  [[ $(id -u) == 0 ]] || return 0
+  PLACE=$(mktemp -d /tmp/brumo-nobody.XXXXXX) GAME=$PLACE/game
+  chmod 755 "$PLACE" && mkdir "$GAME" && chown nobody "$GAME"
   install -m 755 "$BRUMO_SETUP" "$PLACE/brumo-setup"
-  GAME=$PLACE/game
-  mkdir "$GAME"
-  chown nobody "$GAME"
 }
 
 # The program in the directory GAME (by default the test's own); its status lands in
-# $BATS_TEST_TMPDIR/status. --nobody: as nobody when the tests run as root. RUN_WITH: a command
-# line to run it through (a shell setting a limit).
+# $BATS_TEST_TMPDIR/status. --nobody: as nobody when the tests run as root, so that file
+# permissions hold. RUN_WITH: a command line to run it through (a shell setting a limit).
 start_program() {
   local program=$BRUMO_SETUP run_as=("${RUN_WITH[@]}")
   if [[ ${1:-} == --nobody && $(id -u) == 0 ]]; then
     [[ -n ${PLACE:-} ]] || nobody_place
-    program=$PLACE/brumo-setup
-    run_as=(setpriv --reuid=nobody --regid=nogroup --clear-groups "${run_as[@]}")
+    program=$PLACE/brumo-setup run_as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
   fi
   GAME=${GAME:-$BATS_TEST_TMPDIR/game}
   mkdir -p "$GAME"
@@ -63,20 +60,20 @@ start_program() {
   PROGRAM=$(cat "$BATS_TEST_TMPDIR/pid")
 }
 
-# A brumo.ini with the given bytes in GAME, and a copy to compare with.
-write_file() {
-  GAME=${GAME:-$BATS_TEST_TMPDIR/game}
-  mkdir -p "$GAME"
-  printf "$1" >"$GAME/brumo.ini"
-  cp "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
-}
-
 end_program() { # for teardown
   if [[ -n ${PROGRAM:-} ]]; then
     pkill -P "$PROGRAM" -x xmessage
     kill -9 "$PROGRAM" && wait_for 5 test -s "$BATS_TEST_TMPDIR/status"
   fi 2>/dev/null
   [[ -z ${PLACE:-} ]] || rm -rf "$PLACE"
+}
+
+# A brumo.ini with the given bytes (printf's escapes) in GAME, and a copy to compare with.
+write_file() {
+  GAME=${GAME:-$BATS_TEST_TMPDIR/game}
+  mkdir -p "$GAME"
+  printf "$1" >"$GAME/brumo.ini"
+  cp "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
 }
 
 # Gives the program's window the keyboard as a desktop would: through the window manager
@@ -108,18 +105,19 @@ expect_error_line() { # the only line stderr may hold, after "brumo-setup: "
     fail_with "stderr: $(cat "$BATS_TEST_TMPDIR/err")"
 }
 
-box_gone() { ! xdotool search --name '^xmessage$'; }
-
-# Presses the library's message box's button, again if the box was not yet taking keys. Typed,
-# not sent to the window: a window gone between press and release would leave Return held.
-close_message_box() {
+# Refused: status 1, the line on stderr and in the message box, the file as it was.
+expect_refusal() { # line
   wait_for 10 xdotool search --name '^xmessage$' || fail_with "no message box"
+  # Pressed again if the box was not yet taking keys. Typed, not sent to the window: a window
+  # gone between press and release would leave Return held, closing the next box at once.
   for _ in 1 2 3 4 5; do
     xdotool search --name '^xmessage$' windowfocus --sync %1 2>/dev/null || true
     xdotool key Return
-    wait_for 1 box_gone && return 0
+    wait_for 1 eval '! xdotool search --name "^xmessage$"' && break
   done
-  fail_with "the message box stays"
+  expect_exit 1
+  expect_error_line "$1"
+  [[ ! -e $BATS_TEST_TMPDIR/before ]] || cmp "$BATS_TEST_TMPDIR/before" "$GAME/brumo.ini"
 }
 
 # Polls until the window shows exactly the "x y text" lines on stdin, blue on black; if it
@@ -133,7 +131,6 @@ expect_screen() { # [name]
       convert -size 320x240 -depth 8 "rgb:$expected.rgb" "$expected.png"
       convert -size 320x240 -depth 8 "rgb:$actual.rgb" "$actual.png"
       fail_with "the screen differs: see $expected.png and $actual.png"
-      return
     fi
     sleep 0.05
   done 2>/dev/null
@@ -155,6 +152,6 @@ capture_lines() { # names of the keys taken so far
   for name; do echo "220 $((10 + 10 * row++)) = $name"; done
 }
 
-section_keys() { # player (1 or 2): the values of its section, one line each
-  sed -n "/^\[jugador$(($1 - 1))\]/,/^\[/s/^[a-z]* = //p" "$GAME/brumo.ini"
+section_keys() { # player (1 or 2): the values of its section, on one line
+  sed -n "/^\[jugador$(($1 - 1))\]/,/^\[/s/^[a-z]* = //p" "$GAME/brumo.ini" | xargs
 }
