@@ -6,12 +6,8 @@ bats_require_minimum_version 1.5.0
 fail_with() { echo "$@" && return 1; }
 
 wait_for() { # seconds command...: polls the command until it succeeds
-  local end=$((SECONDS + $1))
-  shift
-  until "$@" >/dev/null 2>&1; do
-    ((SECONDS <= end)) || return 1
-    sleep 0.05
-  done
+  local end=$((SECONDS + $1)) && shift
+  until "$@" >/dev/null 2>&1; do ((SECONDS <= end)) && sleep 0.05 || return 1; done
 }
 
 # For setup_file; -noreset keeps a layout set with setxkbmap. --wm: openbox, as on a desktop.
@@ -32,54 +28,48 @@ stop_display() { kill $(cat "$BATS_FILE_TMPDIR"/*.pid) 2>/dev/null || true; }
 # A game directory for a program run as nobody (below): when the tests run as root, with a copy
 # of the program, in a place nobody can reach wherever the checkout lives.
 nobody_place() {
-  [[ $(id -u) == 0 ]] || return 0
+  [[ $(id -u) == 0 ]] || { GAME=$BATS_TEST_TMPDIR/user && mkdir "$GAME" && return; }
   PLACE=$(mktemp -d /tmp/brumo-nobody.XXXXXX) GAME=$PLACE/game
   chmod 755 "$PLACE" && mkdir "$GAME" && chown nobody "$GAME"
   install -m 755 "$BRUMO_SETUP" "$PLACE/brumo-setup"
 }
 
-# The program in the directory GAME (by default the test's own); its status lands in
-# $BATS_TEST_TMPDIR/status. --nobody: as nobody when the tests run as root, so that file
-# permissions hold. RUN_WITH: a command line to run it through (a shell setting a limit).
+# The program in the directory GAME (by default the test's own); its pid in PROGRAM, its status
+# in $T/status (T is the test's directory). --nobody: as nobody when the tests run as root, so
+# that file permissions hold. RUN_WITH: a command line to run it through (a shell with a limit).
 start_program() {
   local program=$BRUMO_SETUP run_as=("${RUN_WITH[@]}")
   if [[ ${1:-} == --nobody && $(id -u) == 0 ]]; then
     [[ -n ${PLACE:-} ]] || nobody_place
     program=$PLACE/brumo-setup run_as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
   fi
-  GAME=${GAME:-$BATS_TEST_TMPDIR/game}
-  mkdir -p "$GAME"
-  rm -f "$BATS_TEST_TMPDIR/pid" "$BATS_TEST_TMPDIR/status"
+  T=${T:-$BATS_TEST_TMPDIR} GAME=${GAME:-$BATS_TEST_TMPDIR/game}
+  mkdir -p "$GAME" && rm -f "$T/pid" "$T/status"
   (
     cd "$GAME" || exit
-    "${run_as[@]}" "$program" >"$BATS_TEST_TMPDIR/out" 2>"$BATS_TEST_TMPDIR/err" &
-    echo $! >"$BATS_TEST_TMPDIR/pid"
-    if wait $!; then echo 0; else echo $?; fi >"$BATS_TEST_TMPDIR/status"
+    "${run_as[@]}" "$program" >"$T/out" 2>"$T/err" &
+    echo $! >"$T/pid"
+    if wait $!; then echo 0; else echo $?; fi >"$T/status"
   ) &
-  wait_for 5 test -s "$BATS_TEST_TMPDIR/pid"
-  PROGRAM=$(cat "$BATS_TEST_TMPDIR/pid")
+  wait_for 5 test -s "$T/pid" && PROGRAM=$(cat "$T/pid")
 }
 
 end_program() { # for teardown
-  if [[ -n ${PROGRAM:-} ]]; then
-    pkill -P "$PROGRAM" -x xmessage
-    kill -9 "$PROGRAM" && wait_for 5 test -s "$BATS_TEST_TMPDIR/status"
-  fi 2>/dev/null
+  [[ -z ${PROGRAM:-} ]] || { pkill -P "$PROGRAM" -x xmessage; kill -9 "$PROGRAM"; } 2>/dev/null &&
+    wait_for 5 test -s "$T/status"
   [[ -z ${PLACE:-} ]] || rm -rf "$PLACE"
 }
 
 # A brumo.ini with the given bytes (printf's escapes) in GAME, and a copy to compare with.
 write_file() {
-  GAME=${GAME:-$BATS_TEST_TMPDIR/game}
-  mkdir -p "$GAME"
-  printf "$1" >"$GAME/brumo.ini"
-  cp "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
+  GAME=${GAME:-$BATS_TEST_TMPDIR/game} && mkdir -p "$GAME"
+  printf "$1" >"$GAME/brumo.ini" && cp "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
 }
 
 # Gives the program's window the keyboard as a desktop would: through the window manager
 # where one runs, directly on a bare display.
 focus_program() {
-  wait_for 10 xdotool search --name '^Brumo vs Tuk$' || fail_with "no window: $(cat "$BATS_TEST_TMPDIR/err")"
+  wait_for 10 xdotool search --name '^Brumo vs Tuk$' || fail_with "no window: $(cat "$T/err")"
   WINDOW=$(xdotool search --name '^Brumo vs Tuk$' | head -1)
   if wmctrl -m >/dev/null 2>&1; then
     xdotool windowactivate --sync "$WINDOW"
@@ -89,20 +79,15 @@ focus_program() {
 }
 
 # Held like a person's press: the menu reads the key state once a frame.
-press() {
-  local key
-  for key; do xdotool keydown "$key" sleep 0.08 keyup "$key"; done
-}
+press() { local key && for key; do xdotool keydown "$key" sleep 0.08 keyup "$key"; done; }
 
 expect_exit() { # status
-  wait_for 10 test -s "$BATS_TEST_TMPDIR/status" || fail_with "still running"
-  [[ $(cat "$BATS_TEST_TMPDIR/status") == "$1" ]] ||
-    fail_with "status $(cat "$BATS_TEST_TMPDIR/status"), stderr: $(cat "$BATS_TEST_TMPDIR/err")"
+  wait_for 10 test -s "$T/status" || fail_with "still running"
+  [[ $(cat "$T/status") == "$1" ]] || fail_with "status $(cat "$T/status"), stderr: $(cat "$T/err")"
 }
 
 expect_error_line() { # the only line stderr may hold, after "brumo-setup: "
-  [[ $(cat "$BATS_TEST_TMPDIR/err") == "brumo-setup: $1" ]] ||
-    fail_with "stderr: $(cat "$BATS_TEST_TMPDIR/err")"
+  [[ $(cat "$T/err") == "brumo-setup: $1" ]] || fail_with "stderr: $(cat "$T/err")"
 }
 
 # Refused: status 1, the line on stderr and in the message box, the file as it was.
@@ -115,15 +100,14 @@ expect_refusal() { # line
     xdotool key Return
     wait_for 1 eval '! xdotool search --name "^xmessage$"' && break
   done
-  expect_exit 1
-  expect_error_line "$1"
-  [[ ! -e $BATS_TEST_TMPDIR/before ]] || cmp "$BATS_TEST_TMPDIR/before" "$GAME/brumo.ini"
+  expect_exit 1 && expect_error_line "$1"
+  [[ ! -e $T/before ]] || cmp "$T/before" "$GAME/brumo.ini"
 }
 
 # Polls until the window shows exactly the "x y text" lines on stdin, blue on black; if it
 # never does, leaves both pictures as PNG. A name saves the picture in BRUMO_SCREENSHOT_DIR.
 expect_screen() { # [name]
-  local expected=$BATS_TEST_TMPDIR/expected actual=$BATS_TEST_TMPDIR/actual end=$((SECONDS + 5))
+  local expected=$T/expected actual=$T/actual end=$((SECONDS + 5))
   "$SCREEN_HELPER" render >"$expected.rgb"
   until xwd -id "$WINDOW" -silent | convert xwd:- -depth 8 "rgb:$actual.rgb" &&
     cmp -s "$expected.rgb" "$actual.rgb"; do
