@@ -1,16 +1,16 @@
 // The save's property, on any bytes: for a file the program accepts, three captures of either
 // player are saved so that a game reading the result with get_config_int finds the captured
 // keys, every other setting is kept, and the program accepts the file again; a file whose
-// save would go wrong is refused before the capture. libFuzzer drives it in make fuzz; the unit
-// tests run it over fuzz/corpus and thousands of random files.
+// save would go wrong is refused before the capture. libFuzzer drives it in make fuzz; built
+// into the unit tests, it runs over fuzz/corpus and thousands of random files.
 #include <allegro.h>
-#include <strings.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "bindings/binding_store.h"
 #include "bindings/file_check.h"
@@ -25,7 +25,8 @@ void check(bool holds, const char *what, const std::string &before, const std::s
   std::abort();
 }
 
-// Every setting as a game reads it, but the keys of the given player's section.
+// Every setting as a game reads it, but the keys of the given player's section, matched as the
+// library matches names (ignoring case, Unicode's included).
 std::string settings(const std::string &text, int player) {
   set_config_data(text.data(), static_cast<int>(text.size()));
   const char **sections = nullptr;
@@ -33,11 +34,11 @@ std::string settings(const std::string &text, int player) {
   std::string all;
   for (int s = -1; s < count; ++s) {
     const char *section = s < 0 ? "" : sections[s];  // the global one first
-    const bool captured = strcasecmp(section, player == 0 ? "[jugador0]" : "[jugador1]") == 0;
+    const bool captured = ustricmp(section, player == 0 ? "[jugador0]" : "[jugador1]") == 0;
     const char **names = nullptr;
     for (int n = list_config_entries(section, &names) - 1; n >= 0; --n) {
       bool key = false;
-      for (const char *action : action_names) key = key || strcasecmp(action, names[n]) == 0;
+      for (const char *action : action_names) key = key || ustricmp(action, names[n]) == 0;
       if (!captured || !key)
         all.append(section)
             .append(names[n])
@@ -94,3 +95,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   }
   return 0;
 }
+
+#ifdef BRUMO_CORPUS_DIR
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+TEST(SaveProperty, HoldsForTheSeedFilesAndRandomOnes) {
+  std::vector<std::string> files;
+  for (const auto &seed_file : std::filesystem::directory_iterator(BRUMO_CORPUS_DIR)) {
+    std::ifstream in(seed_file.path(), std::ios::binary);
+    files.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  // Sections, keys with and without values, comments and blank lines in any line ending.
+  const auto seed = std::chrono::steady_clock::now().time_since_epoch().count();
+  std::cout << "seed " << seed << "\n";
+  std::mt19937_64 random(static_cast<std::uint64_t>(seed));
+  const char *const lines[] = {"[jugador0]", "[jugador1]", "[JUGADOR1]", "[video]",  "# nota",
+                               "",           "arriba",     "patada =",   "modo = 2", "bloqueo = 7"};
+  const char *const breaks[] = {"\n", "\r\n", "\r"};
+  files.resize(files.size() + 5000);  // the new ones get random lines
+  for (std::string &text : files) {
+    for (auto count = text.empty() ? random() % 14 : 0; count > 0; --count)
+      text.append(lines[random() % std::size(lines)]).append(breaks[random() % 3]);
+    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(text.data()), text.size());
+  }
+}
+#endif
