@@ -1,23 +1,15 @@
 #!/usr/bin/env bats
-# The menu and the capture, as on a desktop: under a window manager (openbox), with a Spanish
-# keyboard layout. The screens, the file, held keys, dead keys, keys typed quickly, and the
-# ways a run or a capture ends.
+# The menu and the capture as on a desktop, under openbox with a Spanish keyboard layout: the
+# screens, the file, held keys, dead keys, keys typed quickly, the ways a run or capture ends.
 
 load lib
 
-setup_file() {
-  start_display --wm
-  setxkbmap -layout es
-}
+setup_file() { start_display --wm && setxkbmap -layout es; }
 teardown_file() { stop_display; }
-teardown() {
-  end_program
-  [[ -z ${PROBE:-} ]] || kill "$PROBE"
-}
+teardown() { end_program && [[ -z ${PROBE:-} ]] || kill "$PROBE"; }
 
 @test "the menu is a managed window titled Brumo vs Tuk that grabs nothing; ESC leaves with status 0, writing nothing" {
-  start_program
-  focus_program
+  start_and_press
   wmctrl -l | grep -q ' Brumo vs Tuk$'
   menu_lines | expect_screen menu.png
   "$SCREEN_HELPER" grab
@@ -26,9 +18,7 @@ teardown() {
   [[ ! -e $GAME/brumo.ini && ! -s $BATS_TEST_TMPDIR/err ]]
   # Nor rewrites a file the library would: CRLF, no final newline, its own spacing.
   write_file '[jugador0]\r\narriba=84\r\n\r\n[video]\r\nmodo   =  ventana'
-  start_program
-  focus_program
-  press Escape
+  start_and_press Escape
   expect_exit 0
   cmp "$BATS_TEST_TMPDIR/before" "$GAME/brumo.ini"
   mkdir "$BATS_TEST_TMPDIR/bare" && cd "$BATS_TEST_TMPDIR/bare"
@@ -39,9 +29,7 @@ teardown() {
 
 @test "player 1 binds arrows and letters, sees each name, and the file has them beside its other lines" {
   write_file '# teclas\n[video]\nmodo = ventana\n\n[jugador1]\narriba = 84\n'
-  start_program
-  focus_program
-  press 1
+  start_and_press 1
   capture_lines | expect_screen
   press Up Down Left
   capture_lines ARRIBA ABAJO IZQUIERDA | expect_screen
@@ -55,8 +43,7 @@ teardown() {
 }
 
 @test "a hotkey held over a second starts one capture; a held key binds once; ESC and modifiers bind" {
-  start_program
-  focus_program
+  start_and_press
   xdotool keydown 1 sleep 1.2 keyup 1
   capture_lines | expect_screen
   xdotool keydown a sleep 1.2 keyup a
@@ -67,16 +54,13 @@ teardown() {
 @test "SIGTERM, SIGINT, SIGHUP and the window manager's close, in the menu or mid-capture, end with status 0 keeping the keys" {
   for how in TERM INT HUP close; do
     GAME=$BATS_TEST_TMPDIR/$how
-    start_program
-    focus_program
-    press 1 q w
+    start_and_press 1 q w
     capture_lines Q W | expect_screen
     if [[ $how == close ]]; then wmctrl -c 'Brumo vs Tuk'; else kill -s "$how" "$PROGRAM"; fi
     expect_exit 0
     [[ $(section_keys 1) == "17 23" ]]
   done
-  start_program
-  focus_program
+  start_and_press
   wmctrl -c 'Brumo vs Tuk'
   expect_exit 0
 }
@@ -85,23 +69,20 @@ teardown() {
   local keys=(dead_acute a dead_grave ntilde ccedilla masculine apostrophe) seen
   # A program on the same library and display reports what its key[] sees.
   "$SCREEN_HELPER" keys >"$BATS_TEST_TMPDIR/seen" 2>/dev/null &
-  PROBE=$!
+  PROBE=$! && disown
   wait_for 10 xdotool search --name '^key probe$'
   xdotool search --name '^key probe$' windowactivate --sync %1
   press "${keys[@]}"
   wait_for 5 eval '[[ $(wc -l <"$BATS_TEST_TMPDIR/seen") == 7 ]]'
   mapfile -t seen <"$BATS_TEST_TMPDIR/seen"
-  start_program
-  focus_program
-  press 1 "${keys[@]}"
+  start_and_press 1 "${keys[@]}"
   capture_lines "${seen[@]#* }" | expect_screen
   [[ $(section_keys 1) == "$(printf '%s\n' "${seen[@]%% *}" | xargs)" ]]
   ! grep -q '= 0$' "$GAME/brumo.ini"
 }
 
 @test "keys typed quickly, Shift just before a letter, and the keypad's = in the middle bind in order" {
-  start_program
-  focus_program
+  start_and_press
   # No wait for the prompts: the presses queue up behind them.
   xdotool keydown 1 sleep 0.08 keyup 1 key --delay 30 q w e
   xdotool keydown Shift_L sleep 0.005 keydown x keyup x keyup Shift_L

@@ -13,8 +13,7 @@ teardown() {
 }
 
 capture() { # player keys...: presses the keys, then waits until the player's seven are on disk
-  local player=$1
-  shift
+  local player=$1 && shift
   focus_program
   press "$@"
   wait_for 5 eval "[[ \$(section_keys $player | wc -w) == 7 ]]"
@@ -56,32 +55,24 @@ capture() { # player keys...: presses the keys, then waits until the player's se
 
 @test "a file ending in a line the library would append to is refused before the capture; an empty line mends it" {
   write_file '[jugador1]'
-  start_program
-  focus_program
-  press 1
+  start_and_press 1
   expect_refusal '"brumo.ini", linea 1: la biblioteca guardaria las teclas del jugador 1 fuera de su seccion; anada una linea vacia al final del archivo; no se ha modificado'
   printf '\n\n' >>"$GAME/brumo.ini"
   start_program
   capture 1 1 a b c d e f g space
   capture 2 2 h i j k l m n space
-  press Escape
-  expect_exit 0
   [[ $(section_keys 1) == "1 2 3 4 5 6 7" && $(section_keys 2) == "8 9 10 11 12 13 14" ]]
 }
 
 @test "a save past the size cap, the file-size limit or the disk's room is refused with the file kept" {
   # Bare names, which the library writes back as "name = ": 600 kB grow past 1 MiB.
   write_file "$(printf 'x\n%.0s' {1..300000})\n\n"
-  start_program
-  focus_program
-  press 1
+  start_and_press 1
   expect_refusal 'guardar las teclas haria "brumo.ini" mayor que 1 MiB; no se ha modificado'
   write_file "$(printf '#%.0s' {1..1900})\n[jugador0]\narriba = 1\n"
   RUN_WITH=(sh -c 'ulimit -f 2 && exec "$0"')
-  start_program
+  start_and_press 1 a b c d e f g
   RUN_WITH=()
-  focus_program
-  press 1 a b c d e f g
   expect_refusal 'no se pudo guardar "brumo.ini": supera el limite de tamano de archivo del proceso (ulimit -f); no se ha modificado'
   [[ $(id -u) == 0 ]] || skip "a full disk needs a tmpfs, which only root can mount"
   TMPFS=$BATS_TEST_TMPDIR/small GAME=$BATS_TEST_TMPDIR/small
@@ -89,9 +80,7 @@ capture() { # player keys...: presses the keys, then waits until the player's se
   # One page of file that the save grows past its end, three pages of filler: no room left.
   write_file "$(printf '#%.0s' {1..4060})\n[jugador0]\narriba = 1\n"
   head -c 12288 /dev/zero >"$TMPFS/filler"
-  start_program
-  focus_program
-  press 1 a b c d e f g
+  start_and_press 1 a b c d e f g
   expect_refusal 'no se pudo guardar "brumo.ini": no queda espacio en el disco; no se ha modificado'
 }
 
@@ -119,8 +108,7 @@ capture() { # player keys...: presses the keys, then waits until the player's se
   expect_refusal '"brumo.ini" no es un archivo normal sino una tuberia con nombre (FIFO); borrelo o cambiele el nombre'
   # A link to another file: refused, and that file left alone.
   rm "$GAME/brumo.ini" && mv "$BATS_TEST_TMPDIR/kept" "$GAME/brumo.ini"
-  start_program
-  focus_program
+  start_and_press
   echo otro >"$BATS_TEST_TMPDIR/elsewhere"
   rm "$GAME/brumo.ini" && ln -s "$BATS_TEST_TMPDIR/elsewhere" "$GAME/brumo.ini"
   press 1
@@ -135,8 +123,7 @@ capture() { # player keys...: presses the keys, then waits until the player's se
     wait_for 10 test -s "$BATS_TEST_TMPDIR/own"
     DISPLAY=:$(cat "$BATS_TEST_TMPDIR/own") GAME=$BATS_TEST_TMPDIR/$taken
     rm "$BATS_TEST_TMPDIR/own"
-    start_program
-    focus_program
+    start_and_press
     if [[ $taken == 3 ]]; then
       press 1 a b c
       capture_lines A B C | expect_screen

@@ -81,6 +81,8 @@ focus_program() {
 # Held like a person's press: the menu reads the key state once a frame.
 press() { local key && for key; do xdotool keydown "$key" sleep 0.08 keyup "$key"; done; }
 
+start_and_press() { start_program && focus_program && press "$@"; }
+
 expect_exit() { # status
   wait_for 10 test -s "$T/status" || fail_with "still running"
   [[ $(cat "$T/status") == "$1" ]] || fail_with "status $(cat "$T/status"), stderr: $(cat "$T/err")"
