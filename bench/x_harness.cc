@@ -268,10 +268,6 @@ bool x_client::find_program_window(milliseconds timeout) {
   return false;
 }
 
-std::string x_client::window_title() {
-  return title_of(display_, titled_);
-}
-
 void x_client::fake_key(const std::string &key, bool down) {
   const KeySym symbol = XStringToKeysym(key.c_str());
   const KeyCode code = XKeysymToKeycode(display_, symbol);
@@ -293,98 +289,4 @@ void x_client::press(const std::string &key, milliseconds hold) {
   key_up(key);
 }
 
-screen_image x_client::read_screen() {
-  XImage *image =
-      XGetImage(display_, window_, 0, 0, screen_width, screen_height, AllPlanes, ZPixmap);
-  if (image == nullptr) return {};
-  screen_image pixels(pixel_index(0, screen_height));
-  for (int y = 0; y < screen_height; ++y) {
-    for (int x = 0; x < screen_width; ++x)
-      pixels[pixel_index(x, y)] = static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xffffff);
-  }
-  XDestroyImage(image);
-  return pixels;
-}
-
-bool x_client::wait_for_screen(const screen_image &expected, milliseconds timeout,
-                               const std::string &save_prefix) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  screen_image actual;
-  do {
-    actual = read_screen();
-    if (count_differences(actual, expected) == 0) return true;
-    std::this_thread::sleep_for(poll_interval);
-  } while (std::chrono::steady_clock::now() < deadline);
-  save_png(expected, save_prefix + "-expected.png");
-  if (!actual.empty()) save_png(actual, save_prefix + "-actual.png");
-  return false;
-}
-
-void x_client::send_close_request() {
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = titled_;
-  event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
-  event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(display_, titled_, False, NoEventMask, &event);
-  XSync(display_, False);
-}
-
-bool x_client::find_message_box(milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  do {
-    message_box_ = find_window(display_, DefaultRootWindow(display_),
-                               [&](Window w) { return title_of(display_, w) == "xmessage"; });
-    if (message_box_ != 0) return true;
-    std::this_thread::sleep_for(poll_interval);
-  } while (std::chrono::steady_clock::now() < deadline);
-  return false;
-}
-
-namespace {
-
-std::vector<Window> children_of(Display *display, Window parent) {
-  Window root = 0;
-  Window parent_of = 0;
-  Window *children = nullptr;
-  unsigned int count = 0;
-  std::vector<Window> list;
-  if (XQueryTree(display, parent, &root, &parent_of, &children, &count) != 0) {
-    list.assign(children, children + count);
-    if (children != nullptr) XFree(children);
-  }
-  return list;
-}
-
-}  // namespace
-
-bool x_client::close_message_box() {
-  // xmessage: a form holding the text's viewport and, childless, the OK button.
-  const std::vector<Window> form = children_of(display_, message_box_);
-  if (form.empty()) return false;
-  for (const Window child : children_of(display_, form.front())) {
-    XWindowAttributes button;
-    if (!children_of(display_, child).empty() ||
-        XGetWindowAttributes(display_, child, &button) == 0)
-      continue;
-    int x = 0;
-    int y = 0;
-    Window ignored = 0;
-    XTranslateCoordinates(display_, child, DefaultRootWindow(display_), button.width / 2,
-                          button.height / 2, &x, &y, &ignored);
-    XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
-    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
-    XSync(display_, False);
-    std::this_thread::sleep_for(50ms);
-    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
-    XSync(display_, False);
-    return true;
-  }
-  return false;
-}
-
-bool x_client::program_screen_shown() {
-  return find_program_screen(display_) != 0;
-}
+namespace {}  // namespace

@@ -56,32 +56,15 @@ class x_client {
 
   // Waits for the program's window to be on the screen and gives it the keyboard.
   bool find_program_window(milliseconds timeout);
-  std::string window_title();
 
   // Like a person: down, held about 80 ms, up. key is an X keysym name ("1", "Left", "a").
   void press(const std::string &key, milliseconds hold = 80ms);
   void key_down(const std::string &key);
   void key_up(const std::string &key);
 
-  // The window's 320x240 area; empty if it cannot be read.
-  screen_image read_screen();
-  // Polls until the window shows expected; saves both images under save_prefix if it never does.
-  bool wait_for_screen(const screen_image &expected, milliseconds timeout,
-                       const std::string &save_prefix);
-  // What the window's close button sends.
-  void send_close_request();
-
-  // The library's message box (xmessage), if one comes up within the timeout.
-  bool find_message_box(milliseconds timeout);
-  // Clicks its OK button, as a player would; false if it has none.
-  bool close_message_box();
-  // Whether any 320x240 screen is on the display.
-  bool program_screen_shown();
-
  private:
   void fake_key(const std::string &key, bool down);
   Display *display_ = nullptr;
   Window window_ = 0;  // shows the screen
   Window titled_ = 0;  // carries the title and takes the close request
-  Window message_box_ = 0;
 };
