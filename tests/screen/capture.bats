@@ -27,8 +27,9 @@ teardown() { end_program && [[ -z ${PROBE:-} ]] || kill "$PROBE"; }
   [[ -z $(ls -A) ]]
 }
 
-@test "player 1 binds arrows and letters, sees each name, and the file has them beside its other lines" {
+@test "player 1 binds arrows and letters, sees each name, and the file, still the same file, has them beside its other lines" {
   write_file '# teclas\n[video]\nmodo = ventana\n\n[jugador1]\narriba = 84\n'
+  ln "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/hard-link"
   start_and_press 1
   capture_lines | expect_screen
   press Up Down Left
@@ -38,6 +39,7 @@ teardown() { end_program && [[ -z ${PROBE:-} ]] || kill "$PROBE"; }
   [[ $(sed -n '/^\[jugador0\]/,+7p' "$GAME/brumo.ini" | xargs) == "[jugador0] arriba = 84 abajo = 85 izquierda = 82 derecha = 83 trompada = 26 bloqueo = 24 patada = 3" ]]
   [[ $(section_keys 2) == 84 ]]
   grep -qx '# teclas' "$GAME/brumo.ini" && grep -qx 'modo = ventana' "$GAME/brumo.ini"
+  [[ $GAME/brumo.ini -ef $BATS_TEST_TMPDIR/hard-link ]]
   press space
   menu_lines | expect_screen
 }

@@ -6,11 +6,7 @@ load lib
 
 setup_file() { start_display; }
 teardown_file() { stop_display; }
-teardown() {
-  end_program
-  [[ -z ${TMPFS:-} ]] || umount "$TMPFS"
-  [[ -z ${OWN_XVFB:-} ]] || kill "$OWN_XVFB" 2>/dev/null || true
-}
+teardown() { end_program; [[ -z ${TMPFS:-} ]] || umount "$TMPFS"; [[ -z ${OWN_XVFB:-} ]] || kill "$OWN_XVFB" 2>/dev/null || true; }
 
 capture() { # player keys...: presses the keys, then waits until the player's seven are on disk
   local player=$1 && shift
