@@ -66,6 +66,8 @@ std::string library_detail() {
   return allegro_error[0] != '\0' ? std::string(": ") + allegro_error : std::string();
 }
 
+// On whichever thread noticed: saves what the capture took, then ends without the library's
+// shutdown, which would talk to the dead display. No message box: there is no screen for it.
 void on_display_lost() {
   const std::string reason = save_taken_keys(taken);
   const std::string line =
