@@ -19,12 +19,11 @@ TEST(KeyNames, RangesRowsAndEdges) {
   for (int i = 0; i < 10; ++i) EXPECT_EQ(name_of(KEY_0_PAD + i), std::to_string(i) + "_PAD");
   for (int i = 0; i < 12; ++i) EXPECT_EQ(name_of(KEY_F1 + i), "F" + std::to_string(i + 1));
   const std::pair<int, const char *> rows[] = {
-      {KEY_ESC, "ESC"},           {KEY_BACKSLASH2, "BACKSLASH2"},
-      {KEY_PGDN, "PGDN"},         {KEY_LEFT, "IZQUIERDA"},
-      {KEY_DOWN, "ABAJO"},        {KEY_EQUALS, "IGUAL"},
-      {KEY_PLUS_PAD, "MAS_PAD"},  {KEY_KANJI, "KANJI"},
-      {KEY_LSHIFT, "LSHIFT"},     {KEY_RCONTROL, "RCONTROL"},
-      {KEY_CAPSLOCK, "CAPSLOCK"}, {0, "(none)"},
+      {KEY_ESC, "ESC"},         {KEY_BACKSLASH2, "BACKSLASH2"}, {KEY_HOME, "HOME"},
+      {KEY_PGDN, "PGDN"},       {KEY_LEFT, "IZQUIERDA"},        {KEY_DOWN, "ABAJO"},
+      {KEY_EQUALS, "IGUAL"},    {KEY_PLUS_PAD, "MAS_PAD"},      {KEY_NOCONVERT, "NOCONVERT"},
+      {KEY_KANJI, "KANJI"},     {KEY_LSHIFT, "LSHIFT"},         {KEY_RCONTROL, "RCONTROL"},
+      {KEY_SCRLOCK, "SCRLOCK"}, {KEY_CAPSLOCK, "CAPSLOCK"},     {0, "(none)"},
   };
   for (const auto &[library_key, name] : rows) EXPECT_EQ(name_of(library_key), name);
   ASSERT_EQ(key_names.size(), 116U);
