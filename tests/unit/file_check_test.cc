@@ -34,6 +34,7 @@ TEST(CheckBindingText,
       {"[teclado]\n[jugador0] ; Brumo\n", file_section_line_has_text, 2},
       {"[mi seccion]\n", file_section_line_has_text, 1},
       {"[jugador0]\narriba = 84\n[sonido]\n", file_player_section_runs_on, 3},
+      {"[jugador0]\narriba = 84\n# y  \n  \n[sonido]\n", file_player_section_runs_on, 5},
       {"[a]\n# " + std::string(252, 'x') + "\xC3\xA9\n", file_long_line_not_ascii, 2},
       {std::string(binding_file_size_cap + 1, '#'), file_too_large, 0},
   };
