@@ -23,12 +23,13 @@ capture() { # player keys...: presses the keys, then waits until the player's se
   write_file '[jugador0]\narriba = 84\n[sonido]\nvolumen = 3\n'
   start_program
   expect_refusal '"brumo.ini", linea 3: esta seccion empieza sin una linea vacia tras una seccion de jugador incompleta, y la biblioteca guardaria aqui las teclas que le faltan; ponga una linea vacia antes; no se ha modificado'
-  rm "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
-  ln -s /no/such/place/brumo.ini "$GAME/brumo.ini"
+  rm "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before" && ln -s /dev/null "$GAME/brumo.ini"
+  start_program
+  expect_refusal '"brumo.ini" no es un archivo normal sino un dispositivo; borrelo o cambiele el nombre'
+  rm "$GAME/brumo.ini" && ln -s /no/such/place/brumo.ini "$GAME/brumo.ini"
   start_program
   expect_refusal '"brumo.ini" es un enlace a un archivo que no existe, y las teclas podrian no guardarse en ninguna parte; borre el enlace o cree el archivo'
-  mkdir "$BATS_TEST_TMPDIR/gone" && cd "$BATS_TEST_TMPDIR/gone" && rmdir "$BATS_TEST_TMPDIR/gone"
-  GAME=.
+  mkdir "$BATS_TEST_TMPDIR/gone" && cd "$BATS_TEST_TMPDIR/gone" && rmdir "$BATS_TEST_TMPDIR/gone" && GAME=.
   start_program
   expect_refusal 'el directorio actual ya no existe o no se puede leer (no existe); ejecute el programa en el directorio del juego'
   # For an ordinary user: a file or a directory that cannot be written, at start or later.

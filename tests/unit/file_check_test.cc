@@ -43,9 +43,8 @@ TEST(CheckBindingText,
     EXPECT_EQ(verdict.problem, problem) << text.substr(0, 60);
     EXPECT_EQ(verdict.line, line) << text.substr(0, 60);
   }
-  EXPECT_EQ(
-      describe_verdict({file_not_utf8, 7}, "brumo.ini"),
-      "\"brumo.ini\", linea 7: no es texto UTF-8 valido; guardelo como UTF-8; no se ha modificado");
+  EXPECT_EQ(describe_verdict({file_too_large}, "brumo.ini"),
+            "\"brumo.ini\" mide mas de 1 MiB: no parece un archivo de teclas; no se ha modificado");
 }
 
 }  // namespace
