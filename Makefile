@@ -2,7 +2,7 @@
 BUILD := build
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test bench fuzz clean screenshots package lint
+.PHONY: all build run start test bench fuzz clean screenshots package lint
 
 all: build
 
@@ -13,20 +13,26 @@ build:
 	cmake -S . -B $(BUILD) -DBRUMO_TESTS=$(TESTS)
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Starts the program in GAME_DIR (an environment variable, so any path passes untouched), else
-# here; it reads and writes brumo.ini in that directory.
+# Starts the program in GAME_DIR, else here; it reads and writes brumo.ini in that directory.
+# GAME_DIR is taken as typed, from the environment or make's command line: make never expands
+# a $ in it, and the shell gets it in single quotes.
+game_dir = '$(subst ','\'',$(or $(value GAME_DIR),.))'
 run:
 	@if [ -z "$$DISPLAY" ]; then \
 	  echo "make run: no graphical display (DISPLAY is not set); run it from a desktop session" >&2; \
 	  exit 1; \
 	fi
-	@if [ -n "$${GAME_DIR:-}" ] && [ ! -d "$$GAME_DIR" ]; then \
-	  echo "make run: GAME_DIR '$$GAME_DIR' is not a directory" >&2; \
+	@if [ ! -d $(game_dir) ]; then \
+	  echo "make run: GAME_DIR "$(game_dir)" is not a directory" >&2; \
 	  exit 1; \
 	fi
 	@sh scripts/install-deps run
 	@$(MAKE) --no-print-directory build
-	cd "$${GAME_DIR:-.}" && exec "$(CURDIR)/$(BUILD)/brumo-setup"
+	@$(MAKE) --no-print-directory start
+
+# The program already built, started as make run starts it.
+start:
+	cd $(game_dir) && exec "$(abspath $(BUILD))/brumo-setup"
 
 test:
 	@sh scripts/install-deps test

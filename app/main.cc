@@ -1,5 +1,5 @@
-// brumo-setup's entry: starts the library, opens the 320x240 screen, attaches the binding
-// file and runs the menu loop until ESC, a signal or the window's close button.
+// brumo-setup's entry: starts the library, opens the 320x240 screen, checks the binding file
+// and runs the menu loop until ESC, a signal or the window's close button.
 #include <allegro.h>
 
 #include <algorithm>
@@ -50,6 +50,7 @@ std::string wrapped(const std::string &line) {
 
 // Every refusal ends here, at start or later, with the bindings saved so far kept.
 [[noreturn]] void fail(const std::string &reason) {
+  block_stop_signals();
   const std::string line = "brumo-setup: " + reason;
   std::fprintf(stderr, "%s\n", line.c_str());
   // After a stop request nobody may be there to click the box away.
@@ -68,8 +69,19 @@ std::string library_detail() {
 
 // On whichever thread noticed: saves what the capture took, then ends without the library's
 // shutdown, which would talk to the dead display. No message box: there is no screen for it.
+// Saves what the capture took, once: a save that finds nothing waiting writes nothing.
+std::string save_taken(taken_keys &keys) {
+  const int player = keys.player;
+  if (player < 0) return {};
+  key_codes codes{};
+  for (std::size_t action = 0; action < codes.size(); ++action) codes[action] = keys.codes[action];
+  std::string reason = save_keys(player, codes);
+  if (reason.empty()) keys.player = -1;
+  return reason;
+}
+
 void on_display_lost() {
-  const std::string reason = save_taken_keys(taken);
+  const std::string reason = save_taken(taken);
   const std::string line =
       "brumo-setup: se perdio la conexion con la pantalla; " +
       (reason.empty() ? std::string("las teclas tomadas estan guardadas") : reason);
@@ -111,19 +123,19 @@ void start_up() {
     fail("no se pudo abrir la pantalla de 320x240 en color de 16 bits" + library_detail());
 }
 
-void save_or_fail() {
-  const std::string reason = save_taken_keys(taken);
+void save_or_fail(taken_keys &keys) {
+  const std::string reason = save_taken(keys);
   if (!reason.empty()) fail(reason);
 }
 
 // A hotkey's capture: the file is checked again first, as another program may have changed
-// it, and saved as soon as the keys are taken.
+// it, and saved as soon as the seventh key is taken (or what was taken, on a stop request).
 void run_capture(int player) {
   if (stop_requested != 0) return;
   const std::string refusal = check_before_capture(player);
   if (!refusal.empty()) fail(refusal);
-  capture_player_keys(player, taken, stop_requested);
-  save_or_fail();
+  capture_player_keys(player, taken, stop_requested, save_or_fail);
+  save_or_fail(taken);
   wait_for_closing_key(stop_requested);
 }
 
@@ -138,6 +150,7 @@ int main() {
     draw_menu();
   }
   // Every capture is on disk already.
+  block_stop_signals();
   return 0;
 }
 END_OF_MAIN()

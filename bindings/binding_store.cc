@@ -9,17 +9,18 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <mutex>
 
 #include "bindings/file_check.h"
+#include "storage/in_place_write.h"
 
 namespace {
-
-using key_codes = std::array<int, action_names.size()>;
 
 const std::string file = std::string("\"") + binding_file_name + "\"";
 const std::string untouched = "; no se ha modificado";
@@ -142,42 +143,46 @@ int line_count(std::string_view text) {
   return text.empty() || text.back() == '\n' || text.back() == '\r' ? lines : lines + 1;
 }
 
-std::string write_in_place(std::string_view before, std::string_view after, bool exists) {
+std::string rewrite_file(std::string_view before, std::string_view after, bool exists) {
   int flags = O_WRONLY | O_NONBLOCK | O_CLOEXEC;
   if (!file_was_link) flags |= O_NOFOLLOW;
   // Created as the library would; an existing file keeps its inode, owner and mode.
   if (!exists) flags |= O_CREAT | O_EXCL;
   const int fd = open(binding_file_name, flags, 0666);
   if (fd < 0) return "no se pudo guardar " + file + ": " + system_error_text(errno) + untouched;
-  const auto failed = [&](const std::string &why) {
-    close(fd);
-    return "no se pudo guardar " + file + ": " + why + untouched;
-  };
   struct stat status {};
-  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
-    return failed("ya no es un archivo normal");
-  if (after.size() > file_size_limit()) return failed(over_size_limit);
-  // Space first, so that a full disk refuses the save before any byte changes.
-  if (after.size() > before.size()) {
-    const int error = posix_fallocate(fd, 0, static_cast<off_t>(after.size()));
-    if (error != 0) {
-      if (ftruncate(fd, static_cast<off_t>(before.size())) != 0) { /* nothing more to try */
-      }
-      return failed(system_error_text(error));
+  std::string reason;
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    reason = "ya no es un archivo normal" + untouched;
+  } else if (after.size() > file_size_limit()) {
+    reason = over_size_limit + untouched;
+  } else {
+    const write_outcome outcome = write_in_place(fd, before, after, pwrite);
+    if (outcome.error != 0 && !outcome.restored) {
+      close(fd);
+      return "no se pudo guardar " + file + " (" + system_error_text(outcome.error) +
+             ") y puede haber quedado incompleto";
     }
-  }
-  if (!write_all(fd, after) || ftruncate(fd, static_cast<off_t>(after.size())) != 0 ||
-      fsync(fd) != 0) {
-    const int error = errno;
-    // Put the earlier content back as well as the disk allows.
-    if (write_all(fd, before) && ftruncate(fd, static_cast<off_t>(before.size())) == 0)
-      return failed(system_error_text(error) + "; se ha restaurado el contenido anterior");
-    close(fd);
-    return "no se pudo guardar " + file + " (" + system_error_text(error) +
-           ") y puede haber quedado incompleto";
+    if (outcome.error != 0) reason = system_error_text(outcome.error) + untouched;
   }
   close(fd);
-  return {};
+  return reason.empty() ? reason : "no se pudo guardar " + file + ": " + reason;
+}
+
+// Whether the disk has room for saved beyond what the file already holds there.
+std::string room_for(std::string_view saved, bool exists) {
+  struct stat status {};
+  struct statvfs disk {};
+  if ((exists && stat(binding_file_name, &status) != 0) || statvfs(".", &disk) != 0) return {};
+  const auto block = static_cast<std::size_t>(disk.f_frsize);
+  const std::size_t held = exists ? static_cast<std::size_t>(status.st_blocks) * 512 : 0;
+  const std::size_t needed = (saved.size() + block - 1) / block * block;
+  // Root may use the blocks kept back for it.
+  const auto available =
+      static_cast<std::size_t>(geteuid() == 0 ? disk.f_bfree : disk.f_bavail) * block;
+  if (needed <= held || needed - held <= available) return {};
+  return "no se podrian guardar las teclas en " + file + ": " + system_error_text(ENOSPC) +
+         untouched;
 }
 
 }  // namespace
@@ -255,27 +260,18 @@ std::string check_before_capture(int player) {
   bool exists = false;
   std::string reason = read_current(bytes, exists);
   if (!reason.empty()) return reason;
-  // Where the keys land depends on which keys exist, not on their values.
-  key_codes any_keys{};
-  any_keys.fill(KEY_A);
-  saved_text(bytes, player, any_keys, reason);
-  return reason;
+  // Where the keys land depends on which keys exist, not on their values; the widest values
+  // give the most room the save can need.
+  key_codes widest{};
+  widest.fill(100);
+  const std::string saved = saved_text(bytes, player, widest, reason);
+  return reason.empty() ? room_for(saved, exists) : reason;
 }
 
-std::string save_taken_keys(taken_keys &taken) {
+std::string save_keys(int player, const key_codes &codes) {
   const std::lock_guard<std::mutex> lock(save_mutex);
-  const int player = taken.player;
-  if (player < 0) return {};
-  key_codes codes{};
-  bool any_taken = false;
-  for (std::size_t action = 0; action < codes.size(); ++action) {
-    codes[action] = taken.codes[action];
-    any_taken = any_taken || codes[action] != no_file_scancode;
-  }
-  if (!any_taken) {
-    taken.player = -1;
+  if (std::all_of(codes.begin(), codes.end(), [](int code) { return code == no_file_scancode; }))
     return {};
-  }
   std::string before;
   bool exists = false;
   std::string reason = read_current(before, exists);
@@ -283,13 +279,11 @@ std::string save_taken_keys(taken_keys &taken) {
   const std::string after = saved_text(before, player, codes, reason);
   if (!reason.empty()) return reason;
   // Nothing set, nothing written: the library rewrites every line it saves.
-  if (after != before || !exists) {
-    reason = write_in_place(before, after, exists);
-    if (!reason.empty()) return reason;
-    std::string written;
-    if (read_binding_file(binding_file_name, written).problem != file_ok || written != after)
-      return "no se pudo comprobar lo guardado en " + file + "; reviselo";
-  }
-  taken.player = -1;
+  if (after == before && exists) return {};
+  reason = rewrite_file(before, after, exists);
+  if (!reason.empty()) return reason;
+  std::string written;
+  if (read_binding_file(binding_file_name, written).problem != file_ok || written != after)
+    return "no se pudo comprobar lo guardado en " + file + "; reviselo";
   return {};
 }

@@ -27,7 +27,8 @@ int wait_for_key(const volatile std::sig_atomic_t &stop) {
 
 }  // namespace
 
-void capture_player_keys(int player, taken_keys &taken, const volatile std::sig_atomic_t &stop) {
+void capture_player_keys(int player, taken_keys &taken, const volatile std::sig_atomic_t &stop,
+                         keys_taken_proc all_taken) {
   if (stop != 0) return;
   for (std::atomic<int> &code : taken.codes) code = no_file_scancode;
   taken.player = player;
@@ -44,6 +45,7 @@ void capture_player_keys(int player, taken_keys &taken, const volatile std::sig_
     const int code = wait_for_key(stop);
     if (code == no_file_scancode) return;
     taken.codes[action] = code;
+    if (action + 1 == action_names.size()) all_taken(taken);
     // Opaque cells: on the longest prompts the name covers the prompt's tail.
     textprintf_ex(screen, font, 220, y, colour, 0, "= %s", key_name(code));
     rest(50);

@@ -17,8 +17,6 @@
 
 namespace {
 
-using key_codes = std::array<int, action_names.size()>;
-
 void check(bool holds, const char *what, const std::string &before, const std::string &after) {
   if (holds) return;
   std::fprintf(stderr, "%s\nbefore:\n%s\nafter:\n%s\n", what, before.c_str(), after.c_str());

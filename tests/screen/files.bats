@@ -6,11 +6,19 @@ load lib
 
 setup_file() { start_display; }
 teardown_file() { stop_display; }
-teardown() { end_program; [[ -z ${TMPFS:-} ]] || umount "$TMPFS"; [[ -z ${OWN_XVFB:-} ]] || kill "$OWN_XVFB" 2>/dev/null || true; }
+teardown() {
+  end_program
+  [[ -z ${TMPFS:-} ]] || umount "$TMPFS"
+  [[ -z ${OWN_XVFB:-} ]] || kill "$OWN_XVFB" 2>/dev/null || true
+}
 
-capture() { # player keys...: presses the keys, then waits until the player's seven are on disk
-  local player=$1 && shift
+capture() { # player keys...: from the menu, the player's hotkey, then the keys and the closing one
+  local player=$1
+  shift
   focus_program
+  expect_menu
+  press "$player"
+  expect_capture
   press "$@"
   wait_for 5 eval "[[ \$(section_keys $player | wc -w) == 7 ]]"
 }
@@ -23,17 +31,23 @@ capture() { # player keys...: presses the keys, then waits until the player's se
   write_file '[jugador0]\narriba = 84\n[sonido]\nvolumen = 3\n'
   start_program
   expect_refusal '"brumo.ini", linea 3: esta seccion empieza sin una linea vacia tras una seccion de jugador incompleta, y la biblioteca guardaria aqui las teclas que le faltan; ponga una linea vacia antes; no se ha modificado'
-  rm "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before" && ln -s /dev/null "$GAME/brumo.ini"
+  rm "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
+  ln -s /dev/null "$GAME/brumo.ini"
   start_program
   expect_refusal '"brumo.ini" no es un archivo normal sino un dispositivo; borrelo o cambiele el nombre'
-  rm "$GAME/brumo.ini" && ln -s /no/such/place/brumo.ini "$GAME/brumo.ini"
+  rm "$GAME/brumo.ini"
+  ln -s /no/such/place/brumo.ini "$GAME/brumo.ini"
   start_program
   expect_refusal '"brumo.ini" es un enlace a un archivo que no existe, y las teclas podrian no guardarse en ninguna parte; borre el enlace o cree el archivo'
-  mkdir "$BATS_TEST_TMPDIR/gone" && cd "$BATS_TEST_TMPDIR/gone" && rmdir "$BATS_TEST_TMPDIR/gone" && GAME=.
+  mkdir "$BATS_TEST_TMPDIR/gone"
+  cd "$BATS_TEST_TMPDIR/gone"
+  rmdir "$BATS_TEST_TMPDIR/gone"
+  GAME=.
   start_program
   expect_refusal 'el directorio actual ya no existe o no se puede leer (no existe); ejecute el programa en el directorio del juego'
   # For an ordinary user: a file or a directory that cannot be written, at start or later.
-  cd "$BATS_TEST_TMPDIR" && nobody_place
+  cd "$BATS_TEST_TMPDIR"
+  nobody_place
   write_file '[jugador0]\narriba = 84\n\n'
   chmod 444 "$GAME/brumo.ini"
   start_program --nobody
@@ -41,6 +55,7 @@ capture() { # player keys...: presses the keys, then waits until the player's se
   chmod 666 "$GAME/brumo.ini"
   start_program --nobody
   focus_program
+  expect_menu
   chmod 444 "$GAME/brumo.ini"
   press 1
   expect_refusal 'no se puede escribir "brumo.ini" (permiso denegado): las teclas no se podrian guardar; no se ha modificado'
@@ -56,9 +71,10 @@ capture() { # player keys...: presses the keys, then waits until the player's se
   expect_refusal '"brumo.ini", linea 1: la biblioteca guardaria las teclas del jugador 1 fuera de su seccion; anada una linea vacia al final del archivo; no se ha modificado'
   printf '\n\n' >>"$GAME/brumo.ini"
   start_program
-  capture 1 1 a b c d e f g space
-  capture 2 2 h i j k l m n space
-  [[ $(section_keys 1) == "1 2 3 4 5 6 7" && $(section_keys 2) == "8 9 10 11 12 13 14" ]]
+  capture 1 a b c d e f g space
+  capture 2 h i j k l m n space
+  expect_keys 1 "1 2 3 4 5 6 7"
+  expect_keys 2 "8 9 10 11 12 13 14"
 }
 
 @test "a save past the size cap, the file-size limit or the disk's room is refused with the file kept" {
@@ -68,46 +84,62 @@ capture() { # player keys...: presses the keys, then waits until the player's se
   expect_refusal 'guardar las teclas haria "brumo.ini" mayor que 1 MiB; no se ha modificado'
   write_file "$(printf '#%.0s' {1..1900})\n[jugador0]\narriba = 1\n"
   RUN_WITH=(sh -c 'ulimit -f 2 && exec "$0"')
-  start_and_press 1 a b c d e f g
+  start_and_press 1
   RUN_WITH=()
   expect_refusal 'no se pudo guardar "brumo.ini": supera el limite de tamano de archivo del proceso (ulimit -f); no se ha modificado'
   [[ $(id -u) == 0 ]] || skip "a full disk needs a tmpfs, which only root can mount"
   TMPFS=$BATS_TEST_TMPDIR/small GAME=$BATS_TEST_TMPDIR/small
-  mkdir "$TMPFS" && mount -t tmpfs -o size=16k tmpfs "$TMPFS"
-  # One page of file that the save grows past its end, three pages of filler: no room left.
+  mkdir "$TMPFS"
+  mount -t tmpfs -o size=16k tmpfs "$TMPFS"
+  # One page of file that the save grows past its end, two pages of filler: one page left.
   write_file "$(printf '#%.0s' {1..4060})\n[jugador0]\narriba = 1\n"
-  head -c 12288 /dev/zero >"$TMPFS/filler"
-  start_and_press 1 a b c d e f g
+  head -c 8192 /dev/zero >"$TMPFS/filler"
+  start_and_press 1
+  expect_capture
+  # Taken by another program meanwhile: the write finds no room, the file is kept.
+  head -c 4096 /dev/zero >"$TMPFS/more"
+  press a b c d e f g
   expect_refusal 'no se pudo guardar "brumo.ini": no queda espacio en el disco; no se ha modificado'
+  # Known before the capture: nothing typed is lost.
+  start_and_press 1
+  expect_refusal 'no se podrian guardar las teclas en "brumo.ini": no queda espacio en el disco; no se ha modificado'
 }
 
 @test "a second copy is refused; edits made meanwhile are kept, in place or renamed; a file swapped for a FIFO or a link is refused" {
   write_file '[jugador0]\narriba = 1\n\n'
   start_program
   (
-    T=$BATS_TEST_TMPDIR/second && mkdir "$T"
+    T=$BATS_TEST_TMPDIR/second
+    mkdir "$T"
     start_program
     expect_refusal 'otra copia de brumo-setup ya esta configurando las teclas en este directorio; cierrela antes de abrir otra'
   )
   printf '[sonido]\nvolumen = 3\n\n' >>"$GAME/brumo.ini"
-  capture 2 2 a b c d e f g space
+  capture 2 a b c d e f g space
   # As editors save: a new file renamed over the old one.
   { printf '[video]\nmodo = 2\n\n' && cat "$GAME/brumo.ini"; } >"$GAME/new"
   mv "$GAME/new" "$GAME/brumo.ini"
-  capture 1 1 h i j k l m n space
-  grep -qx 'volumen = 3' "$GAME/brumo.ini" && grep -qx 'modo = 2' "$GAME/brumo.ini"
-  [[ $(section_keys 2) == "1 2 3 4 5 6 7" ]]
+  capture 1 h i j k l m n space
+  grep -qx 'volumen = 3' "$GAME/brumo.ini"
+  grep -qx 'modo = 2' "$GAME/brumo.ini"
+  expect_keys 2 "1 2 3 4 5 6 7"
   # A FIFO in the middle of a capture: the save must neither block nor write.
-  press 2 o p
-  mv "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/kept" && rm "$BATS_TEST_TMPDIR/before"
+  expect_menu
+  press 2
+  expect_capture
+  press o p
+  mv "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/kept"
+  rm "$BATS_TEST_TMPDIR/before"
   mkfifo "$GAME/brumo.ini"
   press q r s t u
   expect_refusal '"brumo.ini" no es un archivo normal sino una tuberia con nombre (FIFO); borrelo o cambiele el nombre'
   # A link to another file: refused, and that file left alone.
-  rm "$GAME/brumo.ini" && mv "$BATS_TEST_TMPDIR/kept" "$GAME/brumo.ini"
+  rm "$GAME/brumo.ini"
+  mv "$BATS_TEST_TMPDIR/kept" "$GAME/brumo.ini"
   start_and_press
   echo otro >"$BATS_TEST_TMPDIR/elsewhere"
-  rm "$GAME/brumo.ini" && ln -s "$BATS_TEST_TMPDIR/elsewhere" "$GAME/brumo.ini"
+  rm "$GAME/brumo.ini"
+  ln -s "$BATS_TEST_TMPDIR/elsewhere" "$GAME/brumo.ini"
   press 1
   expect_refusal '"brumo.ini" se ha cambiado por un enlace a otro archivo mientras el programa funcionaba; no se ha modificado'
   [[ $(cat "$BATS_TEST_TMPDIR/elsewhere") == otro ]]
@@ -121,16 +153,29 @@ capture() { # player keys...: presses the keys, then waits until the player's se
     DISPLAY=:$(cat "$BATS_TEST_TMPDIR/own") GAME=$BATS_TEST_TMPDIR/$taken
     rm "$BATS_TEST_TMPDIR/own"
     start_and_press
+    press 1
+    expect_capture
     if [[ $taken == 3 ]]; then
-      press 1 a b c
-      capture_lines A B C | expect_screen
+      press a b c
+      expect_capture A B C
     else
-      press 1 a b c d e f g space
-      menu_lines | expect_screen
+      press a b c d e f g space
+      expect_menu
     fi
     kill "$OWN_XVFB"
     expect_exit 1
     expect_error_line 'se perdio la conexion con la pantalla; las teclas tomadas estan guardadas'
     [[ $(section_keys 1 | wc -w) == "$taken" ]]
   done
+}
+
+@test "make start runs the program in GAME_DIR as typed, quotes and dollars included" {
+  GAME="$BATS_TEST_TMPDIR/it's \$HOME \$(x)"
+  RUN_WITH=(sh -c 'exec make -s -C "$1" start BUILD="$2" GAME_DIR="$3"' start "$BRUMO_SOURCE"
+    "${BRUMO_SETUP%/*}" "$GAME")
+  start_program
+  RUN_WITH=()
+  capture 1 a b c d e f g space
+  press Escape
+  expect_exit 0
 }

@@ -1,13 +1,24 @@
 # The on-screen tests' shared steps: a virtual display per test file, the real program in each
-# test's own empty directory, keys pressed with xdotool, the window read back with xwd.
-# BRUMO_SETUP and SCREEN_HELPER name the programs under test.
+# test's own empty directory, keys pressed one keycode each through XTest, the window read back
+# with xwd. BRUMO_SETUP and SCREEN_HELPER name the programs under test.
+# Every helper ends the test itself when a step fails, wherever it is called from: bash ignores
+# errexit inside a function called from a condition or an && chain.
 bats_require_minimum_version 1.5.0
+BATS_TEST_TIMEOUT=${BATS_TEST_TIMEOUT:-150}
 
-fail_with() { echo "$@" && return 1; }
+fail_with() { echo "$@" >&2; exit 1; }
 
-wait_for() { # seconds command...: polls the command until it succeeds
-  local end=$((SECONDS + $1)) && shift
-  until "$@" >/dev/null 2>&1; do ((SECONDS <= end)) && sleep 0.05 || return 1; done
+poll() { # seconds command...: polls the command until it succeeds; status 1 when time runs out
+  local end=$((SECONDS + $1))
+  shift
+  until "$@" >/dev/null 2>&1; do
+    ((SECONDS <= end)) || return 1
+    sleep 0.05
+  done
+}
+
+wait_for() { # seconds command...: as poll, ending the test when time runs out
+  poll "$@" || fail_with "gave up after $1 s waiting for: ${*:2}"
 }
 
 # For setup_file; -noreset keeps a layout set with setxkbmap. --wm: openbox, as on a desktop.
@@ -17,7 +28,7 @@ start_display() {
   echo $! >"$BATS_FILE_TMPDIR/xvfb.pid"
   wait_for 10 test -s "$BATS_FILE_TMPDIR/display"
   export DISPLAY=":$(cat "$BATS_FILE_TMPDIR/display")"
-  [[ ${1:-} != --wm ]] && return
+  [[ ${1:-} == --wm ]] || return 0
   openbox >/dev/null 2>&1 &
   echo $! >"$BATS_FILE_TMPDIR/wm.pid"
   wait_for 10 wmctrl -m
@@ -28,10 +39,14 @@ stop_display() { kill $(cat "$BATS_FILE_TMPDIR"/*.pid) 2>/dev/null || true; }
 # A game directory for a program run as nobody (below): when the tests run as root, with a copy
 # of the program, in a place nobody can reach wherever the checkout lives.
 nobody_place() {
-  [[ $(id -u) == 0 ]] || { GAME=$BATS_TEST_TMPDIR/user && mkdir "$GAME" && return; }
+  if [[ $(id -u) != 0 ]]; then
+    GAME=$BATS_TEST_TMPDIR/user
+    mkdir "$GAME" || fail_with "no directory $GAME"
+    return
+  fi
   PLACE=$(mktemp -d /tmp/brumo-nobody.XXXXXX) GAME=$PLACE/game
-  chmod 755 "$PLACE" && mkdir "$GAME" && chown nobody "$GAME"
-  install -m 755 "$BRUMO_SETUP" "$PLACE/brumo-setup"
+  { chmod 755 "$PLACE" && mkdir "$GAME" && chown nobody "$GAME"; } || fail_with "no place for nobody"
+  install -m 755 "$BRUMO_SETUP" "$PLACE/brumo-setup" || fail_with "no copy of the program"
 }
 
 # The program in the directory GAME (by default the test's own); its pid in PROGRAM, its status
@@ -44,47 +59,61 @@ start_program() {
     program=$PLACE/brumo-setup run_as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
   fi
   T=${T:-$BATS_TEST_TMPDIR} GAME=${GAME:-$BATS_TEST_TMPDIR/game}
-  mkdir -p "$GAME" && rm -f "$T/pid" "$T/status"
+  mkdir -p "$GAME" || fail_with "no directory $GAME"
+  rm -f "$T/pid" "$T/status"
   (
     cd "$GAME" || exit
     "${run_as[@]}" "$program" >"$T/out" 2>"$T/err" &
     echo $! >"$T/pid"
     if wait $!; then echo 0; else echo $?; fi >"$T/status"
   ) &
-  wait_for 5 test -s "$T/pid" && PROGRAM=$(cat "$T/pid")
+  wait_for 5 test -s "$T/pid"
+  PROGRAM=$(cat "$T/pid")
 }
 
 end_program() { # for teardown
-  [[ -z ${PROGRAM:-} ]] || { pkill -P "$PROGRAM" -x xmessage; kill -9 "$PROGRAM"; } 2>/dev/null &&
-    wait_for 5 test -s "$T/status"
+  if [[ -n ${PROGRAM:-} ]]; then
+    pkill -P "$PROGRAM" -x xmessage 2>/dev/null || true
+    kill -9 "$PROGRAM" 2>/dev/null || true
+    poll 5 test -s "$T/status" || true
+  fi
   [[ -z ${PLACE:-} ]] || rm -rf "$PLACE"
 }
 
 # A brumo.ini with the given bytes (printf's escapes) in GAME, and a copy to compare with.
 write_file() {
-  GAME=${GAME:-$BATS_TEST_TMPDIR/game} && mkdir -p "$GAME"
-  printf "$1" >"$GAME/brumo.ini" && cp "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
+  GAME=${GAME:-$BATS_TEST_TMPDIR/game}
+  mkdir -p "$GAME" || fail_with "no directory $GAME"
+  printf "$1" >"$GAME/brumo.ini" || fail_with "brumo.ini not written"
+  cp "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
 }
 
 # Gives the program's window the keyboard as a desktop would: through the window manager
 # where one runs, directly on a bare display.
 focus_program() {
-  wait_for 10 xdotool search --name '^Brumo vs Tuk$' || fail_with "no window: $(cat "$T/err")"
+  poll 10 xdotool search --name '^Brumo vs Tuk$' || fail_with "no window: $(cat "$T/err")"
   WINDOW=$(xdotool search --name '^Brumo vs Tuk$' | head -1)
   if wmctrl -m >/dev/null 2>&1; then
-    xdotool windowactivate --sync "$WINDOW"
+    xdotool windowactivate --sync "$WINDOW" || fail_with "window not activated"
   else
-    xdotool windowfocus --sync "$WINDOW"
+    xdotool windowfocus --sync "$WINDOW" || fail_with "window not focused"
   fi
 }
 
-# Held like a person's press: the menu reads the key state once a frame.
-press() { local key && for key; do xdotool keydown "$key" sleep 0.08 keyup "$key"; done; }
+# One keycode per key, as a keyboard sends it: see screen_helper. A tap is held 80 ms, as a
+# person's press: the menu reads the key state once a frame.
+press() { "$SCREEN_HELPER" press "$@" || fail_with "could not press $*"; }
 
-start_and_press() { start_program && focus_program && press "$@"; }
+# The program started, focused, in the menu, and the keys pressed.
+start_and_press() {
+  start_program
+  focus_program
+  expect_menu
+  (($# == 0)) || press "$@"
+}
 
 expect_exit() { # status
-  wait_for 10 test -s "$T/status" || fail_with "still running"
+  poll 10 test -s "$T/status" || fail_with "still running"
   [[ $(cat "$T/status") == "$1" ]] || fail_with "status $(cat "$T/status"), stderr: $(cat "$T/err")"
 }
 
@@ -94,50 +123,56 @@ expect_error_line() { # the only line stderr may hold, after "brumo-setup: "
 
 # Refused: status 1, the line on stderr and in the message box, the file as it was.
 expect_refusal() { # line
-  wait_for 10 xdotool search --name '^xmessage$' || fail_with "no message box"
+  poll 10 xdotool search --name '^xmessage$' || fail_with "no message box; stderr: $(cat "$T/err")"
   # Pressed again if the box was not yet taking keys. Typed, not sent to the window: a window
   # gone between press and release would leave Return held, closing the next box at once.
   for _ in 1 2 3 4 5; do
     xdotool search --name '^xmessage$' windowfocus --sync %1 2>/dev/null || true
-    xdotool key Return
-    wait_for 1 eval '! xdotool search --name "^xmessage$"' && break
+    press Return
+    poll 1 eval '! xdotool search --name "^xmessage$"' && break
   done
-  expect_exit 1 && expect_error_line "$1"
-  [[ ! -e $T/before ]] || cmp "$T/before" "$GAME/brumo.ini"
+  expect_exit 1
+  expect_error_line "$1"
+  [[ ! -e $T/before ]] || cmp "$T/before" "$GAME/brumo.ini" || fail_with "brumo.ini changed"
 }
 
-# Polls until the window shows exactly the "x y text" lines on stdin, blue on black; if it
-# never does, leaves both pictures as PNG. A name saves the picture in BRUMO_SCREENSHOT_DIR.
-expect_screen() { # [name]
+# Polls until the window shows exactly the "x y text" lines given, blue on black; if it never
+# does, leaves both pictures as PNG. SHOT=name saves the picture in BRUMO_SCREENSHOT_DIR.
+expect_screen() { # lines
   local expected=$T/expected actual=$T/actual end=$((SECONDS + 5))
-  "$SCREEN_HELPER" render >"$expected.rgb"
-  until xwd -id "$WINDOW" -silent | convert xwd:- -depth 8 "rgb:$actual.rgb" &&
+  printf '%s\n' "$@" | "$SCREEN_HELPER" render >"$expected.rgb" || fail_with "render failed"
+  until xwd -id "$WINDOW" -silent 2>/dev/null | convert xwd:- -depth 8 "rgb:$actual.rgb" 2>/dev/null &&
     cmp -s "$expected.rgb" "$actual.rgb"; do
     if ((SECONDS > end)); then
       convert -size 320x240 -depth 8 "rgb:$expected.rgb" "$expected.png"
-      convert -size 320x240 -depth 8 "rgb:$actual.rgb" "$actual.png"
+      convert -size 320x240 -depth 8 "rgb:$actual.rgb" "$actual.png" 2>/dev/null
       fail_with "the screen differs: see $expected.png and $actual.png"
     fi
     sleep 0.05
-  done 2>/dev/null
-  [[ -z ${BRUMO_SCREENSHOT_DIR:-} || -z ${1:-} ]] ||
-    convert -size 320x240 -depth 8 "rgb:$actual.rgb" "$BRUMO_SCREENSHOT_DIR/$1"
+  done
+  [[ -z ${BRUMO_SCREENSHOT_DIR:-} || -z ${SHOT:-} ]] ||
+    convert -size 320x240 -depth 8 "rgb:$actual.rgb" "$BRUMO_SCREENSHOT_DIR/$SHOT"
 }
 
-menu_lines() {
-  printf '%s\n' "10 0 Brumo vs Tuk" "10 10 CONFIGURACION" "10 30 1-   Configurar teclas jugador 1" \
+expect_menu() {
+  expect_screen "10 0 Brumo vs Tuk" "10 10 CONFIGURACION" "10 30 1-   Configurar teclas jugador 1" \
     "10 40 2-   Configurar teclas jugador 2" "10 50 ESC- Salir"
 }
 
-capture_lines() { # names of the keys taken so far
-  local actions=(arriba abajo izquierda derecha trompada bloqueo patada) row
+expect_capture() { # names of the keys taken so far
+  local actions=(arriba abajo izquierda derecha trompada bloqueo patada) lines=() row
   for ((row = 0; row < 7 && row <= $#; row++)); do
-    echo "0 $((10 + 10 * row)) presione tecla para ${actions[row]}"
+    lines+=("0 $((10 + 10 * row)) presione tecla para ${actions[row]}")
   done
-  row=0
-  for name; do echo "220 $((10 + 10 * row++)) = $name"; done
+  for ((row = 0; row < $#; row++)); do lines+=("220 $((10 + 10 * row)) = ${*:row+1:1}"); done
+  expect_screen "${lines[@]}"
 }
 
 section_keys() { # player (1 or 2): the values of its section, on one line
-  sed -n "/^\[jugador$(($1 - 1))\]/,/^\[/s/^[a-z]* = //p" "$GAME/brumo.ini" | xargs
+  sed -n "/^\[jugador$(($1 - 1))\]/,/^\[/s/^[a-z]* = //p" "$GAME/brumo.ini" 2>/dev/null | xargs
+}
+
+expect_keys() { # player values: polls until the player's section holds exactly these values
+  poll 5 eval "[[ \$(section_keys $1) == '$2' ]]" ||
+    fail_with "player $1's keys: '$(section_keys "$1")', not '$2'"
 }

@@ -1,9 +1,13 @@
 // The on-screen tests' helper, on the program's own library. "render": the screen the program
 // must show, from "x y text" lines on stdin, as raw 320x240 RGB on stdout. "keys": a window
 // that prints the file number and name of each key a game's key[] sees going down. "grab":
-// succeeds if the keyboard can be grabbed, as a screen locker must.
+// succeeds if the keyboard can be grabbed, as a screen locker must. "press": one key event per
+// word through XTest, as a keyboard sends them (never an extra modifier): KEYSYM taps it (down,
+// 80 ms, up), +KEYSYM and -KEYSYM press and release it, @N waits N milliseconds.
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <allegro.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -52,7 +56,30 @@ int main(int argc, char **argv) {
                ? 0
                : 1;
   }
-  std::fprintf(stderr, "usage: screen_helper render|keys|grab\n");
+  Display *display = mode == "press" ? XOpenDisplay(nullptr) : nullptr;
+  for (int word = 2; display != nullptr && word < argc; ++word) {
+    const std::string press = argv[word];
+    if (press[0] == '@') {
+      usleep(static_cast<useconds_t>(std::stoi(press.substr(1)) * 1000));
+      continue;
+    }
+    const bool tap = press[0] != '+' && press[0] != '-';
+    const KeySym keysym = XStringToKeysym(press.c_str() + (tap ? 0 : 1));
+    const KeyCode keycode = keysym == NoSymbol ? 0 : XKeysymToKeycode(display, keysym);
+    if (keycode == 0) {
+      std::fprintf(stderr, "screen_helper: no key for %s\n", press.c_str());
+      return 2;
+    }
+    if (press[0] != '-') XTestFakeKeyEvent(display, keycode, True, CurrentTime);
+    if (tap) {
+      XSync(display, False);
+      usleep(80000);
+    }
+    if (press[0] != '+') XTestFakeKeyEvent(display, keycode, False, CurrentTime);
+    XSync(display, False);
+  }
+  if (display != nullptr) return 0;
+  std::fprintf(stderr, "usage: screen_helper render|keys|grab|press KEY...\n");
   return 2;
 }
 END_OF_MAIN()

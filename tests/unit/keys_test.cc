@@ -1,0 +1,140 @@
+// The key-press ring fed as the keyboard thread feeds it, the hotkey step over a key state of the
+// test's own, and the capture drawing into a memory screen: what the screen shows too late or
+// too rarely to catch there.
+#include <allegro.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "bindings/capture.h"
+#include "bindings/hotkeys.h"
+#include "bindings/key_names.h"
+#include "bindings/key_presses.h"
+
+namespace {
+
+constexpr int released = 0x80;
+
+void tap(int scancode) {
+  on_key_event(scancode);
+  on_key_event(scancode | released);
+}
+
+std::vector<int> take_all() {
+  std::vector<int> presses;
+  for (int scancode = take_key_press(); scancode >= 0; scancode = take_key_press())
+    presses.push_back(scancode);
+  return presses;
+}
+
+TEST(KeyPresses, EveryPressOnceInOrderButRepeatsTheHotkeysOwnPressAndPressesPastAFullQueue) {
+  char held[KEY_MAX] = {};
+  forget_key_presses(held);
+  on_key_event(KEY_LSHIFT);
+  on_key_event(KEY_RSHIFT);  // both Shifts at once are two presses
+  on_key_event(KEY_LSHIFT);  // a repeat
+  on_key_event(KEY_LSHIFT | released);
+  on_key_event(KEY_RSHIFT | released);
+  tap(KEY_LSHIFT);
+  EXPECT_EQ(take_all(), (std::vector<int>{KEY_LSHIFT, KEY_RSHIFT, KEY_LSHIFT}));
+  // The hotkey's press reaches the hook after the queue was cleared, with 1 still held; its
+  // next press counts.
+  tap(KEY_C);
+  held[KEY_1] = 1;
+  forget_key_presses(held);
+  on_key_event(KEY_1);
+  tap(KEY_B);
+  on_key_event(KEY_1 | released);
+  on_key_event(KEY_1);
+  on_key_event(KEY_1 | released);
+  EXPECT_EQ(take_all(), (std::vector<int>{KEY_B, KEY_1}));
+  held[KEY_1] = 0;
+  forget_key_presses(held);
+  std::vector<int> typed;
+  for (int i = 0; i < 70; ++i) typed.push_back(KEY_A + i % 26);
+  for (const int scancode : typed) tap(scancode);
+  typed.resize(64);  // the rest found the queue full
+  EXPECT_EQ(take_all(), typed);
+  tap(KEY_Z);
+  EXPECT_EQ(take_all(), std::vector<int>{KEY_Z});
+}
+
+std::vector<int> started;
+
+TEST(HotkeyStep, MainKeyboardDigitsStartOncePerPressInPlayerOrder) {
+  volatile char keys[KEY_MAX] = {};
+  char key1_held = 0;
+  char key2_held = 0;
+  const auto step = [&] {
+    hotkey_step(keys, key1_held, key2_held, [](int player) { started.push_back(player); });
+  };
+  keys[KEY_1_PAD] = keys[KEY_2_PAD] = 1;
+  step();
+  EXPECT_EQ(started, std::vector<int>{});
+  keys[KEY_2] = keys[KEY_1] = 1;
+  step();
+  step();
+  EXPECT_EQ(started, (std::vector<int>{0, 1}));
+  keys[KEY_1] = 0;
+  step();
+  keys[KEY_1] = 1;
+  step();
+  EXPECT_EQ(started, (std::vector<int>{0, 1, 0}));
+}
+
+// Whether a "= NAME" cell has been drawn on row i of the memory screen.
+bool name_drawn(int row) {
+  for (int x = 220; x < 240; ++x) {
+    for (int y = 10 + 10 * row; y < 18 + 10 * row; ++y)
+      if (getpixel(screen, x, y) != 0) return true;
+  }
+  return false;
+}
+
+std::vector<int> kept;
+
+TEST(Capture, KeysHandedOverBeforeTheLastNameIsDrawnAndAStopKeepsWhatWasTaken) {
+  ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, std::atexit), 0);
+  set_color_depth(16);
+  screen = create_bitmap(320, 240);
+  volatile std::sig_atomic_t stop = 0;
+  taken_keys taken;
+  std::thread typist([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (const int scancode : {KEY_UP, KEY_LSHIFT, KEY_A, KEY_B, KEY_C, KEY_D, KEY_E, KEY_F})
+      tap(scancode);
+  });
+  capture_player_keys(1, taken, stop, [](taken_keys &keys) {
+    for (const auto &code : keys.codes) kept.push_back(code);
+    EXPECT_TRUE(name_drawn(5));
+    EXPECT_FALSE(name_drawn(6));
+  });
+  EXPECT_EQ(kept, (std::vector<int>{84, 103, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(taken.player, 1);
+  EXPECT_TRUE(name_drawn(6));
+  wait_for_closing_key(stop);
+  EXPECT_EQ(take_key_press(), -1);  // F closed the list
+  typist.join();
+
+  kept.clear();
+  typist = std::thread([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    tap(KEY_Q);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    stop = 1;
+  });
+  capture_player_keys(0, taken, stop, [](taken_keys & /*keys*/) { kept.push_back(0); });
+  typist.join();
+  EXPECT_EQ(kept, std::vector<int>{});
+  EXPECT_EQ(taken.player, 0);
+  EXPECT_EQ(taken.codes[0], KEY_Q);
+  EXPECT_EQ(taken.codes[1], no_file_scancode);
+  destroy_bitmap(screen);
+  screen = nullptr;
+}
+
+}  // namespace
