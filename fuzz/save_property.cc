@@ -1,8 +1,8 @@
-// The save's property, on any bytes: for a file the program accepts, three captures of either
-// player are saved so that a game reading the result with get_config_int finds the captured
-// keys, every other setting is kept, and the program accepts the file again; a file whose
-// save would go wrong is refused before the capture. libFuzzer drives it in make fuzz; built
-// into the unit tests, it runs over fuzz/corpus and thousands of random files.
+// The save's property, on any bytes: for a file the byte check accepts, three captures of
+// either player are saved so that a game reading the result with get_config_int finds the
+// captured keys, every other setting and comment is kept, and the result is accepted again; a
+// file whose save would go wrong is refused before the capture. libFuzzer drives it in make
+// fuzz; built into the unit tests, it runs over fuzz/corpus and thousands of random files.
 #include <allegro.h>
 
 #include <cerrno>
@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "bindings/binding_store.h"
-#include "bindings/file_check.h"
+#include "bindings/key_names.h"
+#include "storage/byte_check.h"
+#include "storage/trial_save.h"
 
 namespace {
 
@@ -50,6 +51,17 @@ std::string settings(const std::string &text, int player) {
   return all;
 }
 
+// The comment lines, in order, as the library keeps them: every line that names nothing.
+std::string comments(const std::string &text) {
+  std::string all;
+  for (const std::string_view line : lines_of(text)) {
+    const std::size_t first = line.find_first_not_of(" \t\v\f");
+    if (first != std::string_view::npos && (line[first] == '#' || line[first] == '='))
+      all.append(line).append("\n");
+  }
+  return all;
+}
+
 int key_in(const std::string &text, const char *section, const char *action) {
   set_config_data(text.data(), static_cast<int>(text.size()));
   return get_config_int(section, action, -1);
@@ -57,10 +69,15 @@ int key_in(const std::string &text, const char *section, const char *action) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+// The library without a display, started once for the whole process (the unit tests too).
+bool library_started() {
   static const bool started = install_allegro(SYSTEM_NONE, &errno, std::atexit) == 0;
+  return started;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   std::string text(reinterpret_cast<const char *>(data), size);
-  if (!started || check_binding_text(text).problem != file_ok) return 0;
+  if (!library_started() || check_bytes(text).problem != file_ok) return 0;
   std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a: a failing input replays the same
   for (const char byte : text) hash = (hash ^ static_cast<unsigned char>(byte)) * 1099511628211ULL;
   for (int capture = 0; capture < 3; ++capture) {
@@ -70,18 +87,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
       code = hash >> 62 == 0 ? no_file_scancode : 1 + static_cast<int>((hash >> 33) % 114);
     }
     const int player = static_cast<int>(hash >> 63);
-    std::string reason;
-    const std::string saved = saved_text(text, player, codes, reason);
-    if (!reason.empty()) {
-      key_codes any_keys{};
-      any_keys.fill(KEY_A);
-      std::string up_front;
-      saved_text(text, player, any_keys, up_front);
-      check(!up_front.empty(), "refused only after the capture", text, reason);
+    std::string saved;
+    if (trial_save(text, player, codes, saved).problem != file_ok) {
+      key_codes widest{};
+      widest.fill(100);
+      check(trial_save(text, player, widest, saved).problem != file_ok,
+            "refused only after the capture", text, saved);
       return 0;
     }
-    check(check_binding_text(saved).problem == file_ok, "saved a file it refuses", text, saved);
+    std::string again;
+    check(check_bytes(saved).problem == file_ok &&
+              trial_save(saved, player, codes, again).problem == file_ok,
+          "saved a file it refuses", text, saved);
     check(settings(saved, player) == settings(text, player), "settings changed", text, saved);
+    check(comments(saved) == comments(text), "comments changed", text, saved);
     const char *section = player == 0 ? "jugador0" : "jugador1";
     for (std::size_t action = 0; action < codes.size(); ++action) {
       const int expected = codes[action] != no_file_scancode

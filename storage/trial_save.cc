@@ -1,0 +1,223 @@
+// The library decides the file's text: it loads the text and saves it into an anonymous memory
+// file, once unchanged and once with the keys set, and its reader judges both. Nothing here
+// splits a line into names and values: the library does, on the lines that could open a section.
+#include "storage/trial_save.h"
+
+#include <allegro.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+#include "bindings/key_names.h"
+#include "storage/byte_check.h"
+#include "storage/in_place_write.h"
+
+namespace {
+
+using lines = std::vector<std::string_view>;
+
+// No line of a file can name this entry ('=' ends a name): setting and deleting it makes the
+// library write the text anew without changing an entry.
+constexpr const char *untouched_entry = "brumo=setup";
+
+std::string section_of(int player) {
+  char section[section_name_size];
+  format_section_name(section, player);
+  return section;
+}
+
+// The library's text for text with codes set in the player's section, or with nothing set when
+// codes is null. 0, or the errno of the memory file.
+int library_save(std::string_view text, int player, const key_codes *codes, std::string &saved) {
+  const int memory = memfd_create(binding_file_name, MFD_CLOEXEC);
+  if (memory < 0) return errno;
+  const write_outcome put = write_in_place(memory, "", text, pwrite);
+  if (put.error != 0) {
+    close(memory);
+    return put.error;
+  }
+  const std::string path = "/proc/self/fd/" + std::to_string(memory);
+  const std::string section = section_of(player);
+  push_config_state();
+  set_config_file(path.c_str());
+  if (codes == nullptr) {
+    set_config_string("", untouched_entry, "1");
+    set_config_string("", untouched_entry, nullptr);
+  }
+  for (std::size_t action = 0; codes != nullptr && action < codes->size(); ++action) {
+    if ((*codes)[action] != no_file_scancode)
+      set_config_int(section.c_str(), action_names[action], (*codes)[action]);
+  }
+  flush_config_file();
+  pop_config_state();
+  saved.clear();
+  char buffer[16384];
+  for (off_t at = 0;;) {
+    const ssize_t got = pread(memory, buffer, sizeof buffer, at);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    saved.append(buffer, static_cast<std::size_t>(got));
+    at += got;
+  }
+  close(memory);
+  return 0;
+}
+
+// The player's keys as a game reads them from text (-1 where missing). Each is a walk through
+// the whole text: only the keys a judgement needs are read.
+key_codes keys_in(std::string_view text, int player) {
+  key_codes keys{};
+  const std::string section = section_of(player);
+  push_config_state();
+  set_config_data(text.data(), static_cast<int>(text.size()));
+  for (std::size_t action = 0; action < action_names.size(); ++action)
+    keys[action] = get_config_int(section.c_str(), action_names[action], -1);
+  pop_config_state();
+  return keys;
+}
+
+// The section a line opens, as the library reads it on its own: "" for none. Call between
+// push_config_state and pop_config_state.
+std::string section_opened_by(std::string_view line) {
+  if (line.find('[') == std::string_view::npos) return {};
+  set_config_data(line.data(), static_cast<int>(line.size()));
+  const char **sections = nullptr;
+  const int count = list_config_sections(&sections);
+  std::string section = count > 0 ? sections[0] : "";
+  free_config_entries(&sections);
+  return section;
+}
+
+// The first line of a player's section after its first header, up to the next empty line, that
+// opens another section: the library adds the keys a section lacks at the end of that run, in
+// the other section. Its index, or the number of lines when there is none.
+std::size_t other_section_in_run(const lines &text, int player) {
+  const std::string header = "[" + section_of(player) + "]";
+  push_config_state();
+  std::size_t at = 0;
+  while (at < text.size() && ustricmp(section_opened_by(text[at]).c_str(), header.c_str()) != 0)
+    ++at;
+  for (++at; at < text.size() && !text[at].empty(); ++at) {
+    if (!section_opened_by(text[at]).empty()) break;
+  }
+  pop_config_state();
+  return at < text.size() && !text[at].empty() ? at : text.size();
+}
+
+// The line to name when the keys would land outside the player's section: where its section
+// runs into another, else the last line, after which the library adds a new section.
+int misplaced_line(const lines &text, int player) {
+  const std::size_t at = other_section_in_run(text, player);
+  return static_cast<int>(at < text.size() ? at + 1 : std::max<std::size_t>(text.size(), 1));
+}
+
+// Whether line is "name = value" for one of the keys set, and that name.
+bool is_key_set(std::string_view line, const key_codes &codes, std::string &name) {
+  for (std::size_t action = 0; action < codes.size(); ++action) {
+    const std::string value = " = " + std::to_string(codes[action]);
+    if (codes[action] == no_file_scancode || line.size() <= value.size() ||
+        line.substr(line.size() - value.size()) != value)
+      continue;
+    name = line.substr(0, line.size() - value.size());
+    if (ustricmp(name.c_str(), action_names[action]) == 0) return true;
+  }
+  return false;
+}
+
+// 0 when saved is unchanged with lines inserted or rewritten only for the keys set, and a new
+// section at the end; else the 1-based line of unchanged where they part.
+int first_changed_line(const lines &unchanged, const lines &saved, int player,
+                       const key_codes &codes) {
+  const std::string header = "[" + section_of(player) + "]";
+  std::size_t at = 0;
+  std::string name;
+  for (const std::string_view line : saved) {
+    if (at < unchanged.size() && line == unchanged[at]) {
+      ++at;
+    } else if (is_key_set(line, codes, name)) {
+      if (at < unchanged.size() && unchanged[at].substr(0, name.size() + 3) == name + " = ") ++at;
+    } else if (at < unchanged.size() || !(line.empty() || line == header)) {
+      return static_cast<int>(at) + 1;
+    }
+  }
+  return at < unchanged.size() ? static_cast<int>(at) + 1 : 0;
+}
+
+file_verdict judge(std::string_view text, int player, const key_codes &codes, std::string &saved) {
+  // The library writes every entry anew as "name = value" with LF breaks, keeping its meaning,
+  // but glues a section header to the text after it, which may make it no header, or a header
+  // of a line that was none.
+  std::string unchanged;
+  if (const int error = library_save(text, player, nullptr, unchanged))
+    return {trial_save_failed, 0, 0, error};
+  const lines before = lines_of(text);
+  const lines after = lines_of(unchanged);
+  push_config_state();
+  std::size_t line = 0;
+  while (line < before.size() && line < after.size() &&
+         section_opened_by(before[line]) == section_opened_by(after[line]))
+    ++line;
+  pop_config_state();
+  if (line < before.size() || line < after.size())
+    return {file_line_changed, static_cast<int>(line) + 1};
+
+  if (const int error = library_save(text, player, &codes, saved))
+    return {trial_save_failed, 0, 0, error};
+  const auto misplaced = [&] {
+    return file_verdict{file_keys_misplaced, misplaced_line(before, player), 0, 0, player};
+  };
+  if (const int changed = first_changed_line(after, lines_of(saved), player, codes))
+    return {file_keys_misplaced, changed, 0, 0, player};
+  // The other player's keys are untouched: every line not set for this one is kept, above.
+  const bool complete =
+      std::none_of(codes.begin(), codes.end(), [](int code) { return code == no_file_scancode; });
+  key_codes expected = complete ? codes : keys_in(text, player);
+  for (std::size_t action = 0; action < codes.size(); ++action) {
+    if (codes[action] != no_file_scancode) expected[action] = codes[action];
+  }
+  if (keys_in(saved, player) != expected) return misplaced();
+  // A later capture of either player must land right in what is saved now. One that set all
+  // seven keys of its player finds them there next time and changes them in place.
+  key_codes marks{};
+  for (std::size_t action = 0; action < marks.size(); ++action)
+    marks[action] = 901 + static_cast<int>(action);
+  for (int later = 0; later < 2; ++later) {
+    if (later == player && complete) continue;
+    std::string again;
+    if (const int error = library_save(saved, later, &marks, again))
+      return {trial_save_failed, 0, 0, error};
+    if (keys_in(again, later) != marks) return misplaced();
+  }
+  return {};
+}
+
+}  // namespace
+
+file_verdict trial_save(std::string_view text, int player, const key_codes &codes,
+                        std::string &saved) {
+  const file_verdict verdict = judge(text, player, codes, saved);
+  if (verdict.problem != file_keys_misplaced) return verdict;
+  // Mended by an empty line after each player's section that runs into another, at the end of
+  // the file, or both.
+  const lines split = lines_of(text);
+  std::string after_sections(text);
+  std::size_t ends[] = {other_section_in_run(split, 0), other_section_in_run(split, 1)};
+  if (ends[0] < ends[1]) std::swap(ends[0], ends[1]);  // the later first: offsets stay right
+  if (ends[1] == ends[0]) ends[1] = split.size();
+  for (const std::size_t at : ends) {
+    if (at < split.size())
+      after_sections.insert(static_cast<std::size_t>(split[at].data() - text.data()), "\n");
+  }
+  const auto with_empty_last_line = [](std::string mended) {
+    if (!mended.empty() && mended.back() != '\n' && mended.back() != '\r') mended += '\n';
+    return mended + '\n';
+  };
+  for (const std::string &mended : {with_empty_last_line(std::string(text)), after_sections,
+                                    with_empty_last_line(after_sections)}) {
+    if (judge(mended, player, codes, saved).problem == file_ok) return {};
+  }
+  return verdict;
+}

@@ -1,0 +1,139 @@
+// The binding file's byte check and trial save: what they accept, each kind of refusal with its
+// line in every line ending, the mends; the in-place write with failures injected. The file
+// system's cases (links, FIFOs, permissions, a full disk) run on screen.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <string>
+
+#include "app/messages.h"
+#include "storage/byte_check.h"
+#include "storage/in_place_write.h"
+#include "storage/trial_save.h"
+
+bool library_started();  // with the save property
+
+namespace {
+
+file_verdict judged(const std::string &text, int player, std::string &saved) {
+  const file_verdict bytes = check_bytes(text);
+  if (bytes.problem != file_ok) return bytes;
+  key_codes codes{};
+  codes.fill(9);
+  return trial_save(text, player, codes, saved);
+}
+
+TEST(ByteCheck, AcceptsUtf8TextInAnyLineEndingUpToTheCap) {
+  const std::string accepted[] = {
+      "# sin salto final\r\n[jugador1]\r\nabajo=85",
+      "[a]\rx = \xF0\x9F\x90\xBB \xF4\x8F\xBF\xBF\rx = \xEF\xBB\xBF\n[jugador0] # Brumo\n",
+      std::string(4000, 'x') + " = 1\n" + std::string(binding_file_size_cap - 4005, '\n'),
+  };
+  for (const std::string &text : accepted) EXPECT_EQ(check_bytes(text).problem, file_ok);
+  EXPECT_EQ(check_bytes(std::string(binding_file_size_cap + 1, '#')).problem, file_too_large);
+  EXPECT_EQ(
+      describe(file_verdict{file_too_large}),
+      "\"brumo.ini\" mide mas de 64 KiB: no parece un archivo de teclas; no se ha modificado");
+}
+
+TEST(ByteCheckAndTrialSave, EveryRefusalInTheTextNamesItsLineInAnyLineEnding) {
+  ASSERT_TRUE(library_started());
+  const struct {
+    std::string lines;  // '|' for the line break
+    file_problem problem;
+    int line;
+  } refused[] = {
+      {"\xEF\xBB\xBF[a]|x = 1", file_has_byte_order_mark, 1},
+      {std::string("[a]|x = 8\0"
+                   "4|\xFF",
+                   13),
+       file_has_nul_byte, 2},                       // before a later bad byte
+      {"# Ram\xF3n|[jugador1]", file_not_utf8, 1},  // Latin-1
+      {"[a]|# b||x = \xC0\xAF", file_not_utf8, 4},  // overlong
+      {"x = \xED\xA0\x80", file_not_utf8, 1},       // surrogate
+      {"x = \xF4\x90\x80\x80", file_not_utf8, 1},   // past U+10FFFF
+      {"|[a]|# " + std::string(252, 'x') + "\xC3\xA9|", file_long_line_not_ascii, 3},
+      {"[teclado]|[jugador0] ; Brumo|", file_line_changed, 2},
+      {"[a]||[mi seccion]|x = 1", file_line_changed, 3},
+      {"[a]|[b] c", file_line_changed, 2},
+  };
+  for (const char *line_break : {"\n", "\r\n", "\r"}) {
+    for (const auto &[lines, problem, line] : refused) {
+      const std::string text = std::regex_replace(lines, std::regex("\\|"), line_break);
+      std::string saved;
+      const file_verdict verdict = judged(text, 0, saved);
+      EXPECT_EQ(verdict.problem, problem) << text;
+      const std::string names = "\"brumo.ini\", linea " + std::to_string(line) + ": ";
+      EXPECT_EQ(describe(verdict).rfind(names, 0), 0U) << describe(verdict);
+    }
+  }
+}
+
+TEST(TrialSave, AnEmptyLineWhereTheLibraryNeedsOneIsAllItAdds) {
+  ASSERT_TRUE(library_started());
+  const std::string keys =
+      "arriba = 9\nabajo = 9\nizquierda = 9\nderecha = 9\ntrompada = 9\n"
+      "bloqueo = 9\npatada = 9\n";
+  const struct {
+    std::string text;
+    int player;
+    std::string saved;
+  } mended[] = {
+      {"[jugador1]", 0, "[jugador1]\n\n[jugador0]\n" + keys},
+      {"[jugador0]\r\narriba = 84\r\n[sonido]\r\nvolumen = 3\r\n", 0,
+       "[jugador0]\n" + keys + "\n[sonido]\nvolumen = 3\n"},
+      {"[jugador0]\narriba = 84\n[sonido]\nvolumen = 3", 1,
+       "[jugador0]\narriba = 84\n\n[sonido]\nvolumen = 3\n\n[jugador1]\n" + keys},
+      {"# x\n[JUGADOR0]\nArriba = 1\n\n", 0,
+       "# x\n[JUGADOR0]\nArriba = 9\n" + keys.substr(11) + "\n"},
+  };
+  for (const auto &[text, player, expected] : mended) {
+    std::string saved;
+    EXPECT_EQ(judged(text, player, saved).problem, file_ok) << text;
+    EXPECT_EQ(saved, expected) << text;
+  }
+}
+
+std::string file_holding(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+int calls = 0;
+int failing_calls = 0;  // how many of the stand-in's calls fail, from its second on
+
+ssize_t failing_write(int fd, const void *bytes, std::size_t size, off_t offset) {
+  if (++calls > 1 && calls <= 1 + failing_calls) {
+    errno = ENOSPC;
+    return -1;
+  }
+  return pwrite(fd, bytes, size / 2 + 1, offset);  // half, then the rest
+}
+
+TEST(WriteInPlace, LeavesExactlyTheNewTextOrPutsTheOldOneBack) {
+  char path[] = "/tmp/brumo-write-XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  const std::string longer = "[jugador1]\narriba = 84\nabajo = 85\n";
+  const std::string shorter = "[jugador0]\narriba = 1\n";
+  ASSERT_EQ(write_in_place(fd, "", longer, pwrite).error, 0);
+  ASSERT_EQ(write_in_place(fd, longer, shorter, pwrite).error, 0);
+  EXPECT_EQ(file_holding(path), shorter);
+  // Fails half-way through the new text; then, the second time, while putting the old one back.
+  for (const int failing : {1, 99}) {
+    calls = 0;
+    failing_calls = failing;
+    const write_outcome outcome = write_in_place(fd, shorter, longer, failing_write);
+    EXPECT_EQ(outcome.error, ENOSPC);
+    EXPECT_EQ(outcome.restored, failing == 1);
+    EXPECT_EQ(file_holding(path) == shorter, failing == 1);
+  }
+  close(fd);
+  std::remove(path);
+}
+
+}  // namespace
