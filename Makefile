@@ -7,10 +7,11 @@ JOBS := $(shell nproc 2>/dev/null || echo 2)
 all: build
 
 # The tests need GoogleTest and the X test libraries, which only the test targets install, so
-# the program alone is built unless TESTS=ON.
+# the program alone is built unless TESTS=ON. Every configure names each option, so that no
+# target inherits another's (the bench's) from the cache.
 TESTS ?= OFF
 build:
-	cmake -S . -B $(BUILD) -DBRUMO_TESTS=$(TESTS)
+	cmake -S . -B $(BUILD) -DBRUMO_TESTS=$(TESTS) -DBRUMO_BENCH=OFF
 	cmake --build $(BUILD) -j $(JOBS)
 
 # Starts the program in GAME_DIR, else here; it reads and writes brumo.ini in that directory.
