@@ -5,135 +5,30 @@
 
 namespace {
 
+// One row of the file's numbering per line of this table.
+// clang-format off
 constexpr std::array key_name_rows = {
-    // 0: no key
-    "(none)",
-    // 1-26: letters
-    "A",
-    "B",
-    "C",
-    "D",
-    "E",
-    "F",
-    "G",
-    "H",
-    "I",
-    "J",
-    "K",
-    "L",
-    "M",
-    "N",
-    "O",
-    "P",
-    "Q",
-    "R",
-    "S",
-    "T",
-    "U",
-    "V",
-    "W",
-    "X",
-    "Y",
-    "Z",
-    // 27-36: main keyboard digits
-    "0",
-    "1",
-    "2",
-    "3",
-    "4",
-    "5",
-    "6",
-    "7",
-    "8",
-    "9",
-    // 37-46: keypad digits
-    "0_PAD",
-    "1_PAD",
-    "2_PAD",
-    "3_PAD",
-    "4_PAD",
-    "5_PAD",
-    "6_PAD",
-    "7_PAD",
-    "8_PAD",
-    "9_PAD",
-    // 47-58: function keys
-    "F1",
-    "F2",
-    "F3",
-    "F4",
-    "F5",
-    "F6",
-    "F7",
-    "F8",
-    "F9",
-    "F10",
-    "F11",
-    "F12",
-    // 59-75: escape, punctuation and the keys around the letters
-    "ESC",
-    "TILDE",
-    "MENOS",
-    "IGUAL",
-    "BACKSPACE",
-    "TAB",
-    "OPENBRACE",
-    "CLOSEBRACE",
-    "ENTER",
-    "COLON",
-    "QUOTE",
-    "BACKSLASH",
-    "BACKSLASH2",
-    "COMA",
-    "PUNTO",
-    "SLASH",
-    "SPACE",
-    // 76-85: editing block and arrows
-    "INSERT",
-    "DEL",
-    "HOME",
-    "END",
-    "PGUP",
-    "PGDN",
-    "IZQUIERDA",
-    "DERECHA",
-    "ARRIBA",
-    "ABAJO",
-    // 86-93: keypad operators, print screen, pause
-    "SLASH_PAD",
-    "ASTERISCO",
-    "MENOS_PAD",
-    "MAS_PAD",
-    "DEL_PAD",
-    "ENTER_PAD",
-    "PRTSCR",
-    "PAUSE",
-    // 94-102: Brazilian and Japanese keys
-    "ABNT_C1",
-    "YEN",
-    "KANA",
-    "CONVERT",
-    "NOCONVERT",
-    "AT",
-    "CIRCUMFLEX",
-    "COLON2",
-    "KANJI",
-    // 103-114: modifiers and locks
-    "LSHIFT",
-    "RSHIFT",
-    "LCONTROL",
-    "RCONTROL",
-    "ALT",
-    "ALTGR",
-    "LWIN",
-    "RWIN",
-    "MENU",
-    "SCRLOCK",
-    "NUMLOCK",
-    "CAPSLOCK",
-    // 115: the 4.0 interface's key count
-    "MAX",
+    "(none)",                                                                            // 0
+    "A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K", "L", "M",                     // 1-13
+    "N", "O", "P", "Q", "R", "S", "T", "U", "V", "W", "X", "Y", "Z",                     // 14-26
+    "0", "1", "2", "3", "4", "5", "6", "7", "8", "9",                                    // 27-36
+    "0_PAD", "1_PAD", "2_PAD", "3_PAD", "4_PAD",                                         // 37-41
+    "5_PAD", "6_PAD", "7_PAD", "8_PAD", "9_PAD",                                         // 42-46
+    "F1", "F2", "F3", "F4", "F5", "F6", "F7", "F8", "F9", "F10", "F11", "F12",           // 47-58
+    "ESC", "TILDE", "MENOS", "IGUAL", "BACKSPACE", "TAB",                                // 59-64
+    "OPENBRACE", "CLOSEBRACE", "ENTER", "COLON", "QUOTE", "BACKSLASH", "BACKSLASH2",     // 65-71
+    "COMA", "PUNTO", "SLASH", "SPACE",                                                   // 72-75
+    "INSERT", "DEL", "HOME", "END", "PGUP", "PGDN",                                      // 76-81
+    "IZQUIERDA", "DERECHA", "ARRIBA", "ABAJO",                                           // 82-85
+    "SLASH_PAD", "ASTERISCO", "MENOS_PAD", "MAS_PAD", "DEL_PAD", "ENTER_PAD",            // 86-91
+    "PRTSCR", "PAUSE",                                                                   // 92-93
+    "ABNT_C1", "YEN", "KANA", "CONVERT", "NOCONVERT",                                    // 94-98
+    "AT", "CIRCUMFLEX", "COLON2", "KANJI",                                               // 99-102
+    "LSHIFT", "RSHIFT", "LCONTROL", "RCONTROL", "ALT", "ALTGR",                          // 103-108
+    "LWIN", "RWIN", "MENU", "SCRLOCK", "NUMLOCK", "CAPSLOCK",                            // 109-114
+    "MAX",  // 115: the 4.0 interface's key count, not a key
 };
+// clang-format on
 static_assert(key_name_rows.size() == 116);
 
 // Up to KEY_KANJI the library numbers keys as the file does; its modifier block sits 12

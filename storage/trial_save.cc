@@ -198,6 +198,11 @@ file_verdict judge(std::string_view text, int player, const key_codes &codes, st
 
 file_verdict trial_save(std::string_view text, int player, const key_codes &codes,
                         std::string &saved) {
+  // Nothing set: the library would not write at all.
+  if (std::all_of(codes.begin(), codes.end(), [](int code) { return code == no_file_scancode; })) {
+    saved = text;
+    return {};
+  }
   const file_verdict verdict = judge(text, player, codes, saved);
   if (verdict.problem != file_keys_misplaced) return verdict;
   // Mended by an empty line after each player's section that runs into another, at the end of
