@@ -77,6 +77,6 @@ package:
 lint:
 	@sh scripts/install-deps lint
 	@$(MAKE) --no-print-directory build TESTS=ON
-	clang-format --dry-run --Werror app/*.cc app/*.h bindings/*.cc bindings/*.h tests/*/*.cc \
+	clang-format --dry-run --Werror app/*.cc app/*.h bindings/*.cc bindings/*.h storage/*.cc storage/*.h tests/*/*.cc \
 	  bench/*.cc bench/*.h fuzz/*.cc
-	clang-tidy --quiet -p $(BUILD) app/*.cc bindings/*.cc tests/unit/*.cc tests/screen/*.cc fuzz/*.cc
+	clang-tidy --quiet -p $(BUILD) app/*.cc bindings/*.cc storage/*.cc tests/unit/*.cc tests/screen/*.cc fuzz/*.cc

@@ -54,8 +54,8 @@ TEST(KeyPresses, EveryPressOnceInOrderButRepeatsTheHotkeysOwnPressAndPressesPast
   EXPECT_EQ(take_all(), (std::vector<int>{KEY_B, KEY_1}));
   held[KEY_1] = 0;
   forget_key_presses(held);
-  std::vector<int> typed;
-  for (int i = 0; i < 70; ++i) typed.push_back(KEY_A + i % 26);
+  std::vector<int> typed(70);
+  for (std::size_t i = 0; i < typed.size(); ++i) typed[i] = KEY_A + static_cast<int>(i % 26);
   for (const int scancode : typed) tap(scancode);
   typed.resize(64);  // the rest found the queue full
   EXPECT_EQ(take_all(), typed);
