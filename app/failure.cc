@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/stop_request.h"
+#include "app/platform.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ std::string wrapped(const std::string &line) {
 }  // namespace
 
 void fail(const std::string &reason, bool message_box) {
-  block_stop_signals();
+  block_stop_requests();
   const std::string line = "brumo-setup: " + reason;
   std::fprintf(stderr, "%s\n", line.c_str());
   if (message_box) {

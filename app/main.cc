@@ -9,10 +9,10 @@
 
 #include <unistd.h>
 
-#include "app/display_loss.h"
 #include "app/failure.h"
 #include "app/menu.h"
 #include "app/messages.h"
+#include "app/platform.h"
 #include "app/stop_request.h"
 #include "bindings/capture.h"
 #include "bindings/hotkeys.h"
@@ -61,7 +61,7 @@ void start_up() {
                   library_error()),
          false);
   }
-  install_stop_handlers();
+  install_stop_requests(stop_requested);
   watch_display_loss(on_display_lost);
   // A save refused for its size must not kill the program half-way through the file.
   std::signal(SIGXFSZ, SIG_IGN);
@@ -110,7 +110,7 @@ int main() {
     draw_menu();
   }
   // Every capture is on disk already.
-  block_stop_signals();
+  block_stop_requests();
   return 0;
 }
 END_OF_MAIN()

@@ -2,12 +2,14 @@
 #pragma once
 
 #include <array>
-#include <cstddef>
 
-constexpr const char *binding_file_name = "brumo.ini";
+inline constexpr const char *binding_file_name = "brumo.ini";
+
+// "jugador0" is the first player's (menu item 1), "jugador1" the second's.
+inline constexpr std::array section_names = {"jugador0", "jugador1"};
 
 // Capture order; each word is both the prompt's action and the key in the file.
-constexpr std::array action_names = {
+inline constexpr std::array action_names = {
     "arriba",     // up
     "abajo",      // down
     "izquierda",  // left
@@ -17,8 +19,3 @@ constexpr std::array action_names = {
     "patada",     // kick
 };
 static_assert(action_names.size() == 7);
-
-constexpr std::size_t section_name_size = 256;
-
-// Writes "jugador0" for the first player, "jugador1" for the second, into out.
-void format_section_name(char (&out)[section_name_size], int player);

@@ -1,11 +1,9 @@
-// The library decides the file's text: it loads the text and saves it into an anonymous memory
-// file, once unchanged and once with the keys set, and its reader judges both. Nothing here
-// splits a line into names and values: the library does, on the lines that could open a section.
+// The library decides the file's text: it loads the text and saves it into a scratch file, once
+// unchanged and once with the keys set, and its reader judges both. Nothing here splits a line
+// into names and values: the library does, on the lines that could open a section.
 #include "storage/trial_save.h"
 
 #include <allegro.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,7 +11,7 @@
 
 #include "bindings/key_names.h"
 #include "storage/byte_check.h"
-#include "storage/in_place_write.h"
+#include "storage/platform.h"
 
 namespace {
 
@@ -23,24 +21,13 @@ using lines = std::vector<std::string_view>;
 // library write the text anew without changing an entry.
 constexpr const char *untouched_entry = "brumo=setup";
 
-std::string section_of(int player) {
-  char section[section_name_size];
-  format_section_name(section, player);
-  return section;
-}
-
 // The library's text for text with codes set in the player's section, or with nothing set when
-// codes is null. 0, or the errno of the memory file.
+// codes is null. 0, or the errno of the scratch file.
 int library_save(std::string_view text, int player, const key_codes *codes, std::string &saved) {
-  const int memory = memfd_create(binding_file_name, MFD_CLOEXEC);
-  if (memory < 0) return errno;
-  const write_outcome put = write_in_place(memory, "", text, pwrite);
-  if (put.error != 0) {
-    close(memory);
-    return put.error;
-  }
-  const std::string path = "/proc/self/fd/" + std::to_string(memory);
-  const std::string section = section_of(player);
+  std::string path;
+  int scratch = 0;
+  if (const int error = make_scratch_file(text, path, scratch)) return error;
+  const char *section = section_names[static_cast<std::size_t>(player)];
   push_config_state();
   set_config_file(path.c_str());
   if (codes == nullptr) {
@@ -49,32 +36,22 @@ int library_save(std::string_view text, int player, const key_codes *codes, std:
   }
   for (std::size_t action = 0; codes != nullptr && action < codes->size(); ++action) {
     if ((*codes)[action] != no_file_scancode)
-      set_config_int(section.c_str(), action_names[action], (*codes)[action]);
+      set_config_int(section, action_names[action], (*codes)[action]);
   }
   flush_config_file();
   pop_config_state();
-  saved.clear();
-  char buffer[16384];
-  for (off_t at = 0;;) {
-    const ssize_t got = pread(memory, buffer, sizeof buffer, at);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    saved.append(buffer, static_cast<std::size_t>(got));
-    at += got;
-  }
-  close(memory);
-  return 0;
+  return take_scratch_file(scratch, saved);
 }
 
 // The player's keys as a game reads them from text (-1 where missing). Each is a walk through
 // the whole text: only the keys a judgement needs are read.
 key_codes keys_in(std::string_view text, int player) {
   key_codes keys{};
-  const std::string section = section_of(player);
+  const char *section = section_names[static_cast<std::size_t>(player)];
   push_config_state();
   set_config_data(text.data(), static_cast<int>(text.size()));
   for (std::size_t action = 0; action < action_names.size(); ++action)
-    keys[action] = get_config_int(section.c_str(), action_names[action], -1);
+    keys[action] = get_config_int(section, action_names[action], -1);
   pop_config_state();
   return keys;
 }
@@ -95,7 +72,8 @@ std::string section_opened_by(std::string_view line) {
 // opens another section: the library adds the keys a section lacks at the end of that run, in
 // the other section. Its index, or the number of lines when there is none.
 std::size_t other_section_in_run(const lines &text, int player) {
-  const std::string header = "[" + section_of(player) + "]";
+  const std::string header =
+      std::string("[") + section_names[static_cast<std::size_t>(player)] + "]";
   push_config_state();
   std::size_t at = 0;
   while (at < text.size() && ustricmp(section_opened_by(text[at]).c_str(), header.c_str()) != 0)
@@ -131,7 +109,8 @@ bool is_key_set(std::string_view line, const key_codes &codes, std::string &name
 // section at the end; else the 1-based line of unchanged where they part.
 int first_changed_line(const lines &unchanged, const lines &saved, int player,
                        const key_codes &codes) {
-  const std::string header = "[" + section_of(player) + "]";
+  const std::string header =
+      std::string("[") + section_names[static_cast<std::size_t>(player)] + "]";
   std::size_t at = 0;
   std::string name;
   for (const std::string_view line : saved) {

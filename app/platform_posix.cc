@@ -1,0 +1,49 @@
+// The shell on POSIX and X11: stop signals raise the flag, and Xlib's report of a lost display
+// runs the program's handler, which never returns (Xlib exits when it does, and the library's
+// exit handlers then use the dead connection).
+#include <X11/Xlib.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+
+#include "app/platform.h"
+
+namespace {
+
+constexpr std::array stop_signals = {SIGINT, SIGTERM, SIGHUP};
+volatile std::sig_atomic_t *stop_flag = nullptr;
+void (*loss_action)() = nullptr;
+std::atomic_flag loss_noticed = ATOMIC_FLAG_INIT;
+
+extern "C" void on_stop_signal(int /*signal*/) {
+  *stop_flag = 1;
+}
+
+int on_io_error(Display * /*display*/) {
+  // The library's other threads notice too; the first one ends the process.
+  if (!loss_noticed.test_and_set()) loss_action();
+  for (;;) pause();
+}
+
+}  // namespace
+
+void install_stop_requests(volatile std::sig_atomic_t &flag) {
+  stop_flag = &flag;
+  struct sigaction action {};
+  action.sa_handler = on_stop_signal;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : stop_signals) sigaction(signal, &action, nullptr);
+}
+
+void block_stop_requests() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (const int signal : stop_signals) sigaddset(&signals, signal);
+  sigprocmask(SIG_BLOCK, &signals, nullptr);
+}
+
+void watch_display_loss(void (*on_loss)()) {
+  loss_action = on_loss;
+  XSetIOErrorHandler(on_io_error);
+}

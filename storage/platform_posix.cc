@@ -1,0 +1,180 @@
+// The file system on POSIX: a flock on the directory, memory files for the trial saves, and the
+// in-place write with room reserved by fallocate.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+
+#include "bindings/binding_file.h"
+#include "storage/platform.h"
+
+namespace {
+
+file_verdict system_problem(file_problem problem, int error) {
+  return {problem, 0, 0, error};
+}
+
+// Reads fd from its start into bytes, stopping once past limit. 0, or the errno of the read.
+int read_from_start(int fd, std::size_t limit, std::string &bytes) {
+  bytes.clear();
+  char buffer[16384];
+  while (bytes.size() <= limit) {
+    const ssize_t got = pread(fd, buffer, sizeof buffer, static_cast<off_t>(bytes.size()));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return got < 0 ? errno : 0;
+    bytes.append(buffer, static_cast<std::size_t>(got));
+  }
+  return 0;
+}
+
+bool write_all(int fd, std::string_view bytes, write_at_proc write_at) {
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t wrote =
+        write_at(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) {
+      if (wrote == 0) errno = EIO;
+      return false;
+    }
+    done += static_cast<std::size_t>(wrote);
+  }
+  return true;
+}
+
+}  // namespace
+
+file_verdict lock_current_directory() {
+  char directory[PATH_MAX];
+  if (getcwd(directory, sizeof directory) == nullptr) {
+    const int error = errno;
+    // Nothing is saved here any more, and the message box's helper will not start in it.
+    if (chdir("/") != 0) { /* the message still reaches stderr */
+    }
+    return system_problem(directory_gone, error);
+  }
+  // On the directory, which exists even when the file does not yet; never closed.
+  const int directory_fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (directory_fd < 0 || flock(directory_fd, LOCK_EX | LOCK_NB) != 0)
+    return errno == EWOULDBLOCK ? file_verdict{directory_in_use}
+                                : system_problem(directory_not_lockable, errno);
+  return {};
+}
+
+std::string link_target(const char *path) {
+  struct stat status {};
+  char target[PATH_MAX];
+  const ssize_t length = lstat(path, &status) == 0 && S_ISLNK(status.st_mode)
+                             ? readlink(path, target, sizeof target)
+                             : -1;
+  return length <= 0 ? std::string() : std::string(target, static_cast<std::size_t>(length));
+}
+
+file_verdict read_file(const char *path, std::string &bytes) {
+  bytes.clear();
+  struct stat status {};
+  if (stat(path, &status) != 0) {
+    if (errno != ENOENT) return system_problem(file_unreadable, errno);
+    if (lstat(path, &status) == 0) return {file_dangling_link};
+    // The library creates the file when it first saves it.
+    if (access(".", W_OK | X_OK) != 0) return system_problem(directory_not_writable, errno);
+    return {};
+  }
+  if (S_ISREG(status.st_mode) && static_cast<std::size_t>(status.st_size) > binding_file_size_cap)
+    return {file_too_large};
+  if (S_ISREG(status.st_mode) && access(path, W_OK) != 0)
+    return system_problem(file_not_writable, errno);
+  // O_NONBLOCK: should the file be swapped for a FIFO since the stat, opening still returns.
+  const int fd = S_ISREG(status.st_mode) ? open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+  if (fd >= 0 && fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+    // Past the cap is enough to refuse it, should the file still be growing.
+    const int error = read_from_start(fd, binding_file_size_cap, bytes);
+    close(fd);
+    return error == 0 ? file_verdict{} : system_problem(file_unreadable, error);
+  }
+  const int error = errno;
+  if (fd >= 0) close(fd);
+  if (S_ISREG(status.st_mode)) return system_problem(file_unreadable, error);
+  return {file_not_regular, 0, static_cast<int>(status.st_mode & S_IFMT)};
+}
+
+int make_scratch_file(std::string_view text, std::string &path, int &handle) {
+  handle = memfd_create(binding_file_name, MFD_CLOEXEC);
+  if (handle < 0) return errno;
+  const write_outcome put = write_in_place(handle, "", text, pwrite);
+  if (put.error != 0) close(handle);
+  path = "/proc/self/fd/" + std::to_string(handle);
+  return put.error;
+}
+
+int take_scratch_file(int handle, std::string &bytes) {
+  const int error = read_from_start(handle, static_cast<std::size_t>(-1) - 1, bytes);
+  close(handle);
+  return error;
+}
+
+bool room_for(const char *path, std::size_t size) {
+  struct stat status {};
+  struct statvfs disk {};
+  if (statvfs(".", &disk) != 0) return true;
+  const auto block = static_cast<std::size_t>(disk.f_frsize);
+  const std::size_t held =
+      stat(path, &status) == 0 ? static_cast<std::size_t>(status.st_blocks) * 512 : 0;
+  const std::size_t needed = (size + block - 1) / block * block;
+  // Root may use the blocks kept back for it.
+  const auto available =
+      static_cast<std::size_t>(geteuid() == 0 ? disk.f_bfree : disk.f_bavail) * block;
+  return needed <= held || needed - held <= available;
+}
+
+std::size_t file_size_limit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+    return static_cast<std::size_t>(-1);
+  return static_cast<std::size_t>(limit.rlim_cur);
+}
+
+file_verdict rewrite_file(const char *path, std::string_view before, std::string_view after,
+                          bool follow_link) {
+  struct stat status {};
+  const bool exists = lstat(path, &status) == 0;
+  int flags = O_WRONLY | O_NONBLOCK | O_CLOEXEC;
+  if (!follow_link) flags |= O_NOFOLLOW;
+  // Created as the library would; an existing file keeps its inode, owner and mode.
+  if (!exists) flags |= O_CREAT | O_EXCL;
+  const int fd = open(path, flags, 0666);
+  if (fd < 0) return system_problem(save_failed, errno);
+  file_verdict verdict;
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    verdict = {file_not_regular, 0, static_cast<int>(status.st_mode & S_IFMT)};
+  } else {
+    const write_outcome outcome = write_in_place(fd, before, after, pwrite);
+    if (outcome.error != 0)
+      verdict = system_problem(outcome.restored ? save_failed : save_incomplete, outcome.error);
+  }
+  close(fd);
+  return verdict;
+}
+
+write_outcome write_in_place(int fd, std::string_view before, std::string_view after,
+                             write_at_proc write_at) {
+  // Room first, so that a full disk refuses the save before any byte changes. The file keeps its
+  // length: a crash now leaves no zeros for the game to read. File systems that cannot reserve
+  // room this way still refuse the write itself, and the old bytes go back.
+  if (after.size() > before.size() &&
+      fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(after.size())) != 0 &&
+      errno != EOPNOTSUPP && errno != ENOSYS)
+    return {errno, true};
+  if (write_all(fd, after, write_at) && ftruncate(fd, static_cast<off_t>(after.size())) == 0 &&
+      fsync(fd) == 0)
+    return {};
+  const int error = errno;
+  const bool restored = write_all(fd, before, write_at) &&
+                        ftruncate(fd, static_cast<off_t>(before.size())) == 0 && fsync(fd) == 0;
+  return {error, restored};
+}
