@@ -52,23 +52,8 @@ teardown() {
   press a b c d e f g
   expect_capture A B C D E F G
   expect_keys 1 "1 2 3 4 5 6 7"
-  diff - "$GAME/brumo.ini" <<'EOF'
-# teclas
-[video]
-modo = ventana
-
-[jugador1]
-arriba = 84
-
-[jugador0]
-arriba = 1
-abajo = 2
-izquierda = 3
-derecha = 4
-trompada = 5
-bloqueo = 6
-patada = 7
-EOF
+  expect_file "# teclas" "[video]" "modo = ventana" "" "[jugador1]" "arriba = 84" "" \
+    "$(section_text jugador0 1 2 3 4 5 6 7)"
   [[ $GAME/brumo.ini -ef $BATS_TEST_TMPDIR/hard-link ]]
 }
 

@@ -172,6 +172,16 @@ section_keys() { # player (1 or 2): the values of its section, on one line
   sed -n "/^\[jugador$(($1 - 1))\]/,/^\[/s/^[a-z]* = //p" "$GAME/brumo.ini" 2>/dev/null | xargs
 }
 
+section_text() { # section values...: the section as the library writes it
+  local actions=(arriba abajo izquierda derecha trompada bloqueo patada) i
+  echo "[$1]"
+  for ((i = 0; i < 7; i++)); do echo "${actions[i]} = ${*:i+2:1}"; done
+}
+
+expect_file() { # lines...: brumo.ini holds exactly these
+  diff <(printf '%s\n' "$@") "$GAME/brumo.ini" >&2 || fail_with "brumo.ini is not as expected"
+}
+
 expect_keys() { # player values: polls until the player's section holds exactly these values
   poll 5 eval "[[ \$(section_keys $1) == '$2' ]]" ||
     fail_with "player $1's keys: '$(section_keys "$1")', not '$2'"
