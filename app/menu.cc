@@ -26,7 +26,11 @@ constexpr std::array menu_lines = {
 
 void draw_menu() {
   const int colour = makecol(0, 0, 255);
+  // Where the retrace wait returns at once (Wine, some drivers), the retraces the library's
+  // timer counts still pace the loop; where it waits, the count has moved on already.
+  const int last_retrace = retrace_count;
   vsync();
+  while (retrace_count == last_retrace) rest(1);
   clear_bitmap(screen);
   for (const menu_line &line : menu_lines) {
     // Background 0 is the library's default text mode: each cell opaque black.
