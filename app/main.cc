@@ -55,16 +55,10 @@ void on_display_lost() {
 }
 
 void start_up() {
-  if (allegro_init() != 0) {
-    const char *display = std::getenv("DISPLAY");
-    fail(describe(display == nullptr || display[0] == '\0' ? no_display : library_not_started,
-                  library_error()),
-         false);
-  }
+  if (allegro_init() != 0)
+    fail(describe(display_missing() ? no_display : library_not_started, library_error()), false);
   install_stop_requests(stop_requested);
   watch_display_loss(on_display_lost);
-  // A save refused for its size must not kill the program half-way through the file.
-  std::signal(SIGXFSZ, SIG_IGN);
   const file_verdict verdict = open_binding_store();
   if (verdict.problem != file_ok) refuse(describe(verdict));
   if (install_timer() != 0) refuse(describe(timer_not_installed, library_error()));

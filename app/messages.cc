@@ -2,8 +2,6 @@
 // in their places.
 #include "app/messages.h"
 
-#include <sys/stat.h>
-
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -24,6 +22,8 @@ constexpr std::array<const char *, save_unverified + 1> texts = {
     "otra copia de brumo-setup ya esta configurando las teclas en este directorio; cierrela "
     "antes de abrir otra",
     "no se pudo reservar el directorio (%e)",
+    "el programa se ha abierto en una carpeta temporal, quiza dentro del zip; extraigalo en la "
+    "carpeta del juego y ejecutelo alli",
     "%f no es un archivo normal sino %t; borrelo o cambiele el nombre",
     "%f es un enlace a un archivo que no existe, y las teclas podrian no guardarse en ninguna "
     "parte; borre el enlace o cree el archivo",
@@ -56,14 +56,14 @@ constexpr std::pair<int, const char *> error_texts[] = {
     {EPERM, "permiso denegado"},
     {EROFS, "sistema de archivos de solo lectura"},
     {ENOSPC, "no queda espacio en el disco"},
-    {EDQUOT, "cuota de disco agotada"},
     {ENOENT, "no existe"},
 };
 
+// By the file type bits of st_mode, whose values POSIX fixes.
 constexpr std::pair<int, const char *> type_texts[] = {
-    {S_IFDIR, "un directorio"},  {S_IFIFO, "una tuberia con nombre (FIFO)"},
-    {S_IFCHR, "un dispositivo"}, {S_IFBLK, "un dispositivo"},
-    {S_IFSOCK, "un socket"},
+    {0040000, "un directorio"},  {0010000, "una tuberia con nombre (FIFO)"},
+    {0020000, "un dispositivo"}, {0060000, "un dispositivo"},
+    {0140000, "un socket"},
 };
 
 template <std::size_t size>

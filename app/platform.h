@@ -1,11 +1,15 @@
 // The calls of the program's shell that differ between systems; one file per system implements
-// them (platform_posix.cc: signals and X11).
+// them (platform_posix.cc: signals and X11; platform_windows.cc).
 #pragma once
 
 #include <csignal>
 
-// Requests to end the program from outside the window (SIGINT, SIGTERM, SIGHUP) set flag. Call
-// after the library is installed, which puts its own handlers on some of these signals.
+// Whether the system names no display to open the window on (DISPLAY unset, on X11).
+bool display_missing();
+
+// Requests to end the program from outside the window set flag: SIGINT, SIGTERM and SIGHUP on
+// POSIX, the end of the session on Windows. Call after the library is installed, which puts its
+// own handlers on some of these signals.
 void install_stop_requests(volatile std::sig_atomic_t &flag);
 
 // From here on requests to end wait unanswered until the process ends: the library's own exit

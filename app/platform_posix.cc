@@ -6,6 +6,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstdlib>
 
 #include "app/platform.h"
 
@@ -28,12 +29,19 @@ int on_io_error(Display * /*display*/) {
 
 }  // namespace
 
+bool display_missing() {
+  const char *display = std::getenv("DISPLAY");
+  return display == nullptr || display[0] == '\0';
+}
+
 void install_stop_requests(volatile std::sig_atomic_t &flag) {
   stop_flag = &flag;
   struct sigaction action {};
   action.sa_handler = on_stop_signal;
   sigemptyset(&action.sa_mask);
   for (const int signal : stop_signals) sigaction(signal, &action, nullptr);
+  // A save refused for its size must not kill the program half-way through the file.
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
 void block_stop_requests() {

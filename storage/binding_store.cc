@@ -44,6 +44,7 @@ file_verdict saved_text(std::string_view text, int player, const key_codes &code
 }  // namespace
 
 file_verdict open_binding_store() {
+  if (in_temporary_folder()) return {directory_temporary};
   const file_verdict locked = lock_current_directory();
   if (locked.problem != file_ok) return locked;
   link_at_start = link_target(binding_file_name);

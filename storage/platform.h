@@ -1,5 +1,5 @@
 // The file system calls that differ between systems, each the least storage needs; one file
-// per system implements them (platform_posix.cc).
+// per system implements them (platform_posix.cc, platform_windows.cc).
 #pragma once
 
 #include <sys/types.h>
@@ -23,9 +23,14 @@ std::string link_target(const char *path);
 file_verdict read_file(const char *path, std::string &bytes);
 
 // A scratch file holding text, which the library loads and saves by name: its path, and a
-// handle for take_scratch_file, which gives what it holds then and removes it. 0 or the errno.
+// handle for take_scratch_file, which gives what it holds then and removes it, on every path.
+// Unique to this copy of the program. 0 or the errno.
 int make_scratch_file(std::string_view text, std::string &path, int &handle);
-int take_scratch_file(int handle, std::string &bytes);
+int take_scratch_file(const std::string &path, int handle, std::string &bytes);
+
+// Where the current directory is the system's folder for temporary files (an archive opened in
+// place), a game cannot be looking for its keys there.
+bool in_temporary_folder();
 
 // Whether the disk has room for size bytes in place of what path holds there now.
 bool room_for(const char *path, std::size_t size);
@@ -39,8 +44,8 @@ file_verdict rewrite_file(const char *path, std::string_view before, std::string
                           bool follow_link);
 
 // The in-place write itself, on an open file: room reserved, after written over before, the
-// length cut, and before put back if any step fails. write_at is the system's write at an
-// offset, or a stand-in that fails on purpose.
+// length cut, and before put back if any step fails. write_at is system_write_at, or a
+// stand-in that fails on purpose.
 using write_at_proc = ssize_t (*)(int fd, const void *bytes, std::size_t size, off_t offset);
 struct write_outcome {
   int error = 0;          // errno of the failed step; 0 when after is on disk
@@ -48,3 +53,4 @@ struct write_outcome {
 };
 write_outcome write_in_place(int fd, std::string_view before, std::string_view after,
                              write_at_proc write_at);
+ssize_t system_write_at(int fd, const void *bytes, std::size_t size, off_t offset);

@@ -106,16 +106,24 @@ file_verdict read_file(const char *path, std::string &bytes) {
 int make_scratch_file(std::string_view text, std::string &path, int &handle) {
   handle = memfd_create(binding_file_name, MFD_CLOEXEC);
   if (handle < 0) return errno;
-  const write_outcome put = write_in_place(handle, "", text, pwrite);
+  const write_outcome put = write_in_place(handle, "", text, system_write_at);
   if (put.error != 0) close(handle);
   path = "/proc/self/fd/" + std::to_string(handle);
   return put.error;
 }
 
-int take_scratch_file(int handle, std::string &bytes) {
+int take_scratch_file(const std::string & /*path*/, int handle, std::string &bytes) {
   const int error = read_from_start(handle, static_cast<std::size_t>(-1) - 1, bytes);
   close(handle);
   return error;
+}
+
+bool in_temporary_folder() {
+  return false;  // a game may live anywhere, even under /tmp
+}
+
+ssize_t system_write_at(int fd, const void *bytes, std::size_t size, off_t offset) {
+  return pwrite(fd, bytes, size, offset);
 }
 
 bool room_for(const char *path, std::size_t size) {
@@ -153,7 +161,7 @@ file_verdict rewrite_file(const char *path, std::string_view before, std::string
   if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
     verdict = {file_not_regular, 0, static_cast<int>(status.st_mode & S_IFMT)};
   } else {
-    const write_outcome outcome = write_in_place(fd, before, after, pwrite);
+    const write_outcome outcome = write_in_place(fd, before, after, system_write_at);
     if (outcome.error != 0)
       verdict = system_problem(outcome.restored ? save_failed : save_incomplete, outcome.error);
   }

@@ -40,7 +40,7 @@ int library_save(std::string_view text, int player, const key_codes *codes, std:
   }
   flush_config_file();
   pop_config_state();
-  return take_scratch_file(scratch, saved);
+  return take_scratch_file(path, scratch, saved);
 }
 
 // The player's keys as a game reads them from text (-1 where missing). Each is a walk through

@@ -9,6 +9,7 @@ enum file_problem {
   directory_gone,          // the current directory was removed
   directory_in_use,        // another copy of the program holds it
   directory_not_lockable,  // system_error
+  directory_temporary,     // the system's temporary folder: an archive opened in place
   file_not_regular,        // a directory, FIFO, device or socket: file_type
   file_dangling_link,      // a link to nothing: the saves could land nowhere, unseen
   file_swapped_for_link,   // a link appeared, or points elsewhere, since the start

@@ -111,7 +111,7 @@ ssize_t failing_write(int fd, const void *bytes, std::size_t size, off_t offset)
     errno = ENOSPC;
     return -1;
   }
-  return pwrite(fd, bytes, size / 2 + 1, offset);  // half, then the rest
+  return system_write_at(fd, bytes, size / 2 + 1, offset);  // half, then the rest
 }
 
 TEST(WriteInPlace, LeavesExactlyTheNewTextOrPutsTheOldOneBack) {
@@ -120,8 +120,8 @@ TEST(WriteInPlace, LeavesExactlyTheNewTextOrPutsTheOldOneBack) {
   ASSERT_GE(fd, 0);
   const std::string longer = "[jugador1]\narriba = 84\nabajo = 85\n";
   const std::string shorter = "[jugador0]\narriba = 1\n";
-  ASSERT_EQ(write_in_place(fd, "", longer, pwrite).error, 0);
-  ASSERT_EQ(write_in_place(fd, longer, shorter, pwrite).error, 0);
+  ASSERT_EQ(write_in_place(fd, "", longer, system_write_at).error, 0);
+  ASSERT_EQ(write_in_place(fd, longer, shorter, system_write_at).error, 0);
   EXPECT_EQ(file_holding(path), shorter);
   // Fails half-way through the new text; then, the second time, while putting the old one back.
   for (const int failing : {1, 99}) {

@@ -1,0 +1,44 @@
+// The shell on Windows: a GUI program gets no signals; the end of the session reaches it as
+// window messages, through the library's hook on its window.
+#include <allegro.h>
+#include <winalleg.h>
+
+#include "app/platform.h"
+
+namespace {
+
+volatile std::sig_atomic_t *stop_flag = nullptr;
+
+// On the library's window thread, before its own handling, which a result of 0 skips. Logoff or
+// shutdown ends the process once WM_ENDSESSION is answered: the main loop gets that long to save
+// the keys taken.
+int on_window_message(HWND /*window*/, UINT message, WPARAM ending, LPARAM /*detail*/,
+                      int *answer) {
+  if (message == WM_QUERYENDSESSION) {
+    *stop_flag = 1;
+    *answer = TRUE;
+    return 0;
+  }
+  if (message == WM_ENDSESSION && ending != 0) {
+    *stop_flag = 1;
+    Sleep(3000);
+    *answer = 0;
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace
+
+bool display_missing() {
+  return false;
+}
+
+void install_stop_requests(volatile std::sig_atomic_t &flag) {
+  stop_flag = &flag;
+  win_set_msg_pre_proc(on_window_message);
+}
+
+void block_stop_requests() {}
+
+void watch_display_loss(void (* /*on_loss*/)()) {}

@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# Wine environment for trying the Windows build of brumo-setup on a Linux X display.
+# Meant to be sourced by a bash script (one that runs with set -euo pipefail); every function
+# returns non-zero with a message on stderr when a step fails.
+#
+#   source windows/wine-env.sh
+#   brumo_x_start :57 /tmp/x-logs        # optional: a 24-bit Xvfb with openbox on :57
+#   brumo_wine_env :57 /var/tmp/wine     # private prefix for :57 in /var/tmp/wine, booted once
+#   wine ./brumo-setup.exe
+#   brumo_wine_stop; brumo_x_stop
+#
+# Run directly (windows/wine-env.sh DISPLAY FOLDER) it only makes and boots the prefix; the X
+# server of DISPLAY should be up.
+#
+# One prefix per X display, because a prefix has one wineserver and that serves one display.
+# The prefix is 32-bit (WINEARCH=win32: our .exe is i686, and only wine32 is installed). It gets
+# no Mono/Gecko installers (WINEDLLOVERRIDES), no menu entries written to $HOME, and Direct3D's
+# renderer set to gdi (32-bit Wine has no libGL on these machines). Booting a fresh prefix
+# (wineboot -i) took 11 s and made 590 MB here; it is done once and remembered in the prefix
+# (.brumo-wine-ready), so later calls take well under a second.
+# Needs the Wine packages of windows/packages.txt.
+
+brumo_wine_overrides="mscoree,mshtml=;winemenubuilder.exe=d"
+
+brumo_wine_fail() {
+  printf '[wine-env] FAIL: %s\n' "$*" >&2
+  return 1
+}
+
+# brumo_wine_env DISPLAY FOLDER: exports DISPLAY, WINEPREFIX (FOLDER/prefix-N for display :N),
+# WINEDLLOVERRIDES and WINEDEBUG, and boots the prefix if it was never booted.
+brumo_wine_env() {
+  [ $# -eq 2 ] || { brumo_wine_fail "usage: brumo_wine_env DISPLAY FOLDER"; return 1; }
+  local display=$1 folder=$2 number started tool
+  number=${display#*:}
+  number=${number%%.*}
+  case $number in
+    '' | *[!0-9]*) brumo_wine_fail "display '$display' is not of the form :N"; return 1 ;;
+  esac
+  for tool in wine wineboot wineserver; do
+    command -v "$tool" >/dev/null ||
+      { brumo_wine_fail "$tool is missing: install Wine (see windows/packages.txt)"; return 1; }
+  done
+  mkdir -p "$folder" || { brumo_wine_fail "cannot make $folder"; return 1; }
+  folder=$(cd "$folder" && pwd) || return 1
+
+  export DISPLAY=":$number"
+  export WINEPREFIX="$folder/prefix-$number"
+  export WINEARCH=win32
+  export WINEDLLOVERRIDES="$brumo_wine_overrides"
+  export WINEDEBUG="${WINEDEBUG:--all}"
+
+  if [ -f "$WINEPREFIX/.brumo-wine-ready" ]; then
+    return 0
+  fi
+  # A half-made prefix (an earlier boot that was stopped) is started again from nothing.
+  rm -rf "$WINEPREFIX" || { brumo_wine_fail "cannot remove the half-made $WINEPREFIX"; return 1; }
+  started=$(date +%s)
+  wineboot -i >"$folder/wineboot-$number.log" 2>&1 ||
+    { brumo_wine_fail "wineboot failed for $WINEPREFIX (log: $folder/wineboot-$number.log)"; return 1; }
+  wine reg add 'HKCU\Software\Wine\Direct3D' /v renderer /t REG_SZ /d gdi /f \
+    >>"$folder/wineboot-$number.log" 2>&1 ||
+    { brumo_wine_fail "cannot set the gdi renderer in $WINEPREFIX"; return 1; }
+  wineserver -w || { brumo_wine_fail "wineserver did not finish for $WINEPREFIX"; return 1; }
+  grep -q '"renderer"="gdi"' "$WINEPREFIX/user.reg" ||
+    { brumo_wine_fail "the gdi renderer is not in $WINEPREFIX/user.reg"; return 1; }
+  touch "$WINEPREFIX/.brumo-wine-ready" || return 1
+  printf '[wine-env] booted %s in %ss (%s)\n' "$WINEPREFIX" $(($(date +%s) - started)) \
+    "$(du -sh "$WINEPREFIX" 2>/dev/null | cut -f1)" >&2
+}
+
+# brumo_wine_stop: ends the wineserver (and every Windows process) of the current WINEPREFIX.
+brumo_wine_stop() {
+  [ -n "${WINEPREFIX:-}" ] || return 0
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+}
+
+# brumo_x_start DISPLAY LOGDIR: a 1024x768 24-bit Xvfb on DISPLAY with openbox (which gives
+# windows the focus); sets BRUMO_XVFB_PID and BRUMO_OPENBOX_PID for brumo_x_stop.
+brumo_x_start() {
+  [ $# -eq 2 ] || { brumo_wine_fail "usage: brumo_x_start DISPLAY LOGDIR"; return 1; }
+  local display=$1 logdir=$2 number tries tool
+  number=${display#*:}
+  number=${number%%.*}
+  for tool in Xvfb openbox xdpyinfo; do
+    command -v "$tool" >/dev/null ||
+      { brumo_wine_fail "$tool is missing (see windows/packages.txt)"; return 1; }
+  done
+  [ ! -e "/tmp/.X11-unix/X$number" ] ||
+    { brumo_wine_fail "display :$number is already in use"; return 1; }
+  mkdir -p "$logdir" || return 1
+  Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp >"$logdir/xvfb-$number.log" 2>&1 &
+  BRUMO_XVFB_PID=$!
+  tries=0
+  until DISPLAY=":$number" xdpyinfo >/dev/null 2>&1; do
+    tries=$((tries + 1))
+    if [ $tries -gt 100 ] || ! kill -0 "$BRUMO_XVFB_PID" 2>/dev/null; then
+      brumo_wine_fail "Xvfb :$number did not start (log: $logdir/xvfb-$number.log)"
+      return 1
+    fi
+    sleep 0.1
+  done
+  DISPLAY=":$number" openbox >"$logdir/openbox-$number.log" 2>&1 &
+  BRUMO_OPENBOX_PID=$!
+  sleep 0.5
+  kill -0 "$BRUMO_OPENBOX_PID" 2>/dev/null ||
+    { brumo_wine_fail "openbox did not start on :$number (log: $logdir/openbox-$number.log)"; return 1; }
+}
+
+# brumo_x_stop: ends the openbox and Xvfb that brumo_x_start started, by their ids.
+brumo_x_stop() {
+  local pid
+  for pid in "${BRUMO_OPENBOX_PID:-}" "${BRUMO_XVFB_PID:-}"; do
+    [ -n "$pid" ] || continue
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  BRUMO_OPENBOX_PID=""
+  BRUMO_XVFB_PID=""
+}
+
+# Run directly: make and boot the prefix for DISPLAY in FOLDER.
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  set -euo pipefail
+  [ $# -eq 2 ] || brumo_wine_fail "usage: $0 DISPLAY FOLDER"
+  brumo_wine_env "$1" "$2"
+  brumo_wine_stop
+  printf '[wine-env] WINEPREFIX=%s is ready\n' "$WINEPREFIX"
+fi
