@@ -44,7 +44,7 @@ bench:
 	@sh scripts/install-deps bench
 	cmake -S . -B $(BUILD) -DBRUMO_TESTS=ON -DBRUMO_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS) --target brumo-bench
-	./$(BUILD)/bench/brumo-bench
+	bash bench/bench.bash $(BUILD)
 
 # libFuzzer on the save property, in its own build directory with clang++ and the sanitizers,
 # for FUZZ_SECONDS on a scratch copy of fuzz/corpus; a failing input lands in $(FUZZ_BUILD)/.
@@ -78,5 +78,5 @@ lint:
 	@sh scripts/install-deps lint
 	@$(MAKE) --no-print-directory build TESTS=ON
 	clang-format --dry-run --Werror app/*.cc app/*.h bindings/*.cc bindings/*.h storage/*.cc storage/*.h tests/*/*.cc \
-	  bench/*.cc bench/*.h fuzz/*.cc
+	  bench/*.cc fuzz/*.cc
 	clang-tidy --quiet -p $(BUILD) app/*.cc bindings/*.cc storage/*.cc tests/unit/*.cc tests/screen/*.cc fuzz/*.cc

@@ -71,10 +71,11 @@ start_program() {
   PROGRAM=$(cat "$T/pid")
 }
 
-end_program() { # for teardown
+end_program() { # for teardown: TERM first, as KILL leaves the library's shared memory behind
   if [[ -n ${PROGRAM:-} ]]; then
     pkill -P "$PROGRAM" -x xmessage 2>/dev/null || true
-    kill -9 "$PROGRAM" 2>/dev/null || true
+    kill -TERM "$PROGRAM" 2>/dev/null || true
+    poll 2 test -s "$T/status" || kill -9 "$PROGRAM" 2>/dev/null || true
     poll 5 test -s "$T/status" || true
   fi
   [[ -z ${PLACE:-} ]] || rm -rf "$PLACE"
