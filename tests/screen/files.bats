@@ -80,8 +80,8 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
 }
 
 @test "a save past the size cap, the file-size limit or the disk's room is refused with the file kept" {
-  # Bare names, which the library writes back as "name = ": 28 kB grow past 64 KiB.
-  write_file "$(printf 'x\n%.0s' {1..14000})\n\n"
+  # Under the cap with one-digit keys, past it with three: refused before the capture.
+  write_file "$(printf '#%.0s' {1..65433})\n[jugador0]\n"
   start_and_press 1
   expect_refusal 'guardar las teclas haria "brumo.ini" mayor que 64 KiB; no se ha modificado'
   write_file "$(printf '#%.0s' {1..1900})\n[jugador0]\narriba = 1\n"
@@ -142,6 +142,14 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
   echo otro >"$BATS_TEST_TMPDIR/elsewhere"
   rm "$GAME/brumo.ini"
   ln -s "$BATS_TEST_TMPDIR/elsewhere" "$GAME/brumo.ini"
+  press 1
+  expect_refusal '"brumo.ini" se ha cambiado por un enlace a otro archivo mientras el programa funcionaba; no se ha modificado'
+  [[ $(cat "$BATS_TEST_TMPDIR/elsewhere") == otro ]]
+  # A link at the start, pointed elsewhere meanwhile: the same.
+  ln -sfn "$BATS_TEST_TMPDIR/kept" "$GAME/brumo.ini"
+  printf '[jugador0]\n' >"$BATS_TEST_TMPDIR/kept"
+  start_and_press
+  ln -sfn "$BATS_TEST_TMPDIR/elsewhere" "$GAME/brumo.ini"
   press 1
   expect_refusal '"brumo.ini" se ha cambiado por un enlace a otro archivo mientras el programa funcionaba; no se ha modificado'
   [[ $(cat "$BATS_TEST_TMPDIR/elsewhere") == otro ]]

@@ -36,6 +36,14 @@ start_display() {
 
 stop_display() { kill $(cat "$BATS_FILE_TMPDIR"/*.pid) 2>/dev/null || true; }
 
+# The library's message box is xmessage: this one keeps the text it shows in $BOX first.
+box_recorder() {
+  BOX_BIN=/tmp/brumo-box-$(id -u)
+  mkdir -p -m 755 "$BOX_BIN" || fail_with "no $BOX_BIN"
+  printf '#!/bin/sh\n{ printf "%%s" "$6" >"$BOX"; } 2>/dev/null\nexec /usr/bin/xmessage "$@"\n' >"$BOX_BIN/xmessage"
+  chmod 755 "$BOX_BIN/xmessage" || fail_with "no $BOX_BIN/xmessage"
+}
+
 # A game directory for a program run as nobody (below): when the tests run as root, with a copy
 # of the program, in a place nobody can reach wherever the checkout lives.
 nobody_place() {
@@ -60,10 +68,11 @@ start_program() {
   fi
   T=${T:-$BATS_TEST_TMPDIR} GAME=${GAME:-$BATS_TEST_TMPDIR/game}
   mkdir -p "$GAME" || fail_with "no directory $GAME"
-  rm -f "$T/pid" "$T/status"
+  rm -f "$T/pid" "$T/status" "$T/box"
+  box_recorder
   (
     cd "$GAME" || exit
-    "${run_as[@]}" "$program" >"$T/out" 2>"$T/err" &
+    BOX=$T/box PATH=$BOX_BIN:$PATH "${run_as[@]}" "$program" >"$T/out" 2>"$T/err" &
     echo $! >"$T/pid"
     if wait $!; then echo 0; else echo $?; fi >"$T/status"
   ) &
@@ -135,6 +144,12 @@ expect_refusal() { # line
   expect_exit 1
   expect_error_line "$1"
   [[ ! -e $T/before ]] || cmp "$T/before" "$GAME/brumo.ini" || fail_with "brumo.ini changed"
+  # The box said the same, in lines of at most 60 characters (nobody cannot keep it).
+  [[ -n ${PLACE:-} && $(id -u) == 0 ]] && return
+  local box
+  box=$(cat "$T/box") || fail_with "the message box showed nothing"
+  [[ ${box//$'\n'/ } == "brumo-setup: $1" ]] || fail_with "message box: $box"
+  [[ -z $(awk 'length > 60' "$T/box") ]] || fail_with "message box lines too long: $box"
 }
 
 # Polls until the window shows exactly the "x y text" lines given, blue on black; if it never

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/platform.h"
 #include "bindings/capture.h"
 #include "bindings/hotkeys.h"
 #include "bindings/key_names.h"
@@ -122,6 +123,15 @@ TEST(Capture, KeysHandedOverBeforeTheLastNameIsDrawn) {
 
   destroy_bitmap(screen);
   screen = nullptr;
+}
+
+// The library's exit puts back the default action of SIGTERM: a program winding down must not
+// take it.
+TEST(StopRequests, WaitUnansweredOnceTheProgramWindsDown) {
+  block_stop_requests();
+  sigset_t blocked;
+  sigprocmask(SIG_BLOCK, nullptr, &blocked);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) EXPECT_EQ(sigismember(&blocked, signal), 1);
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 // line in every line ending, the mends; the in-place write with failures injected. The file
 // system's cases (links, FIFOs, permissions, a full disk) run on screen.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -105,8 +107,13 @@ std::string file_holding(const std::string &path) {
 
 int calls = 0;
 int failing_calls = 0;  // how many of the stand-in's calls fail, from its second on
+std::size_t room = 0;   // the disk space the file must hold when the writing starts
 
 ssize_t failing_write(int fd, const void *bytes, std::size_t size, off_t offset) {
+  struct stat status {};
+  if (calls == 0 && fstat(fd, &status) == 0) {
+    EXPECT_GE(static_cast<std::size_t>(status.st_blocks) * 512, room);
+  }
   if (++calls > 1 && calls <= 1 + failing_calls) {
     errno = ENOSPC;
     return -1;
@@ -118,12 +125,13 @@ TEST(WriteInPlace, LeavesExactlyTheNewTextOrPutsTheOldOneBack) {
   char path[] = "/tmp/brumo-write-XXXXXX";
   const int fd = mkstemp(path);
   ASSERT_GE(fd, 0);
-  const std::string longer = "[jugador1]\narriba = 84\nabajo = 85\n";
+  const std::string longer = "[jugador1]\n#" + std::string(12000, '-') + "\nabajo = 85\n";
   const std::string shorter = "[jugador0]\narriba = 1\n";
   ASSERT_EQ(write_in_place(fd, "", longer, system_write_at).error, 0);
   ASSERT_EQ(write_in_place(fd, longer, shorter, system_write_at).error, 0);
   EXPECT_EQ(file_holding(path), shorter);
   // Fails half-way through the new text; then, the second time, while putting the old one back.
+  room = longer.size();  // reserved before the first byte is written
   for (const int failing : {1, 99}) {
     calls = 0;
     failing_calls = failing;
@@ -134,6 +142,24 @@ TEST(WriteInPlace, LeavesExactlyTheNewTextOrPutsTheOldOneBack) {
   }
   close(fd);
   std::remove(path);
+}
+
+// Reads and trial saves, over and over in one run, leave no file open behind them.
+TEST(TrialSave, LeavesNoFileOpen) {
+  ASSERT_TRUE(library_started());
+  const auto open_files = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+  };
+  char path[] = "/tmp/brumo-read-XXXXXX";
+  close(mkstemp(path));
+  const auto before = open_files();
+  std::string bytes;
+  for (int round = 0; round < 20; ++round) {
+    read_file(path, bytes);
+    judged("[jugador0]", round % 2, bytes);
+  }
+  std::remove(path);
+  EXPECT_EQ(open_files(), before);
 }
 
 }  // namespace
