@@ -31,6 +31,7 @@ start_display() {
   [[ ${1:-} == --wm ]] || return 0
   openbox >/dev/null 2>&1 &
   echo $! >"$BATS_FILE_TMPDIR/wm.pid"
+  wait_for 10 eval 'xprop -root _NET_SUPPORTED | grep -q _NET_ACTIVE_WINDOW'
   wait_for 10 wmctrl -m
 }
 
