@@ -39,11 +39,8 @@ std::string settings(const std::string &text, int player) {
       bool key = false;
       for (const char *action : action_names) key = key || ustricmp(action, names[n]) == 0;
       if (!captured || !key)
-        all.append(section)
-            .append(names[n])
-            .append("=")
-            .append(get_config_string(section, names[n], ""))
-            .append("\n");
+        all +=
+            std::string(section) + names[n] + "=" + get_config_string(section, names[n], "") + "\n";
     }
     free_config_entries(&names);
   }

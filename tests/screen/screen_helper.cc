@@ -1,6 +1,5 @@
 // The on-screen tests' helper, on the program's own library. "render": the screen the program
-// must show, from "x y text" lines on stdin, as raw 320x240 RGB on stdout. "keys": a window
-// that prints the file number and name of each key a game's key[] sees going down. "grab":
+// must show, from "x y text" lines on stdin, as raw 320x240 RGB on stdout. "grab":
 // succeeds if the keyboard can be grabbed, as a screen locker must. "press": one key event per
 // word through XTest, as a keyboard sends them (never an extra modifier): KEYSYM taps it (down,
 // 80 ms, up), +KEYSYM and -KEYSYM press and release it, @N waits N milliseconds.
@@ -33,21 +32,6 @@ int main(int argc, char **argv) {
     }
     return 0;
   }
-  if (mode == "keys" && allegro_init() == 0 && install_timer() == 0 && install_keyboard() == 0) {
-    set_keyboard_rate(0, 0);
-    set_window_title("key probe");
-    set_color_depth(16);
-    if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, 320, 240, 0, 0) != 0) return 1;
-    bool was_down[KEY_MAX] = {};
-    for (;; rest(1)) {
-      for (int scancode = 1; scancode < KEY_MAX; ++scancode) {
-        if (key[scancode] != 0 && !was_down[scancode])
-          std::printf("%d %s\n", file_scancode(scancode), key_name(file_scancode(scancode)));
-        was_down[scancode] = key[scancode] != 0;
-      }
-      std::fflush(stdout);
-    }
-  }
   if (mode == "grab") {
     Display *display = XOpenDisplay(nullptr);
     return display != nullptr &&
@@ -79,7 +63,7 @@ int main(int argc, char **argv) {
     XSync(display, False);
   }
   if (display != nullptr) return 0;
-  std::fprintf(stderr, "usage: screen_helper render|keys|grab|press KEY...\n");
+  std::fprintf(stderr, "usage: screen_helper render|grab|press KEY...\n");
   return 2;
 }
 END_OF_MAIN()
