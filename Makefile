@@ -2,7 +2,7 @@
 BUILD := build
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run start test bench fuzz clean screenshots package lint
+.PHONY: all build run start test bench fuzz clean screenshots package lint windows windows-package
 
 all: build
 
@@ -59,7 +59,7 @@ fuzz:
 	  -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)
 
 # The README's pictures, taken by the on-screen tests.
 screenshots:
@@ -73,10 +73,40 @@ package:
 	@$(MAKE) --no-print-directory build
 	cd $(BUILD) && cpack -G DEB
 
-# Formatting and static checks, with the configs kept in the repository.
+# Formatting and static checks, with the configs kept in the repository; the Windows files are
+# checked by their own build (-Werror), not by clang-tidy, which has no Windows headers here.
 lint:
 	@sh scripts/install-deps lint
 	@$(MAKE) --no-print-directory build TESTS=ON
 	clang-format --dry-run --Werror app/*.cc app/*.h bindings/*.cc bindings/*.h storage/*.cc storage/*.h tests/*/*.cc \
 	  bench/*.cc fuzz/*.cc
-	clang-tidy --quiet -p $(BUILD) app/*.cc bindings/*.cc storage/*.cc tests/unit/*.cc tests/screen/*.cc fuzz/*.cc
+	clang-tidy --quiet -p $(BUILD) $(filter-out %_windows.cc,$(wildcard app/*.cc storage/*.cc)) \
+	  bindings/*.cc tests/unit/*.cc tests/screen/*.cc fuzz/*.cc
+
+# The Windows program, cross-built here: the patched Allegro once in its own folder, then
+# build-windows/brumo-setup.exe (i686, GUI, static) from the same sources.
+WINDOWS_BUILD := build-windows
+WINDOWS_ALLEGRO := $(abspath $(WINDOWS_BUILD))/allegro
+windows:
+	@sh scripts/install-deps windows
+	bash windows/build-allegro.sh $(WINDOWS_ALLEGRO)
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=windows/toolchain-i686-mingw.cmake \
+	  -DBRUMO_WIN_ALLEGRO=$(WINDOWS_ALLEGRO) -DCMAKE_INSTALL_PREFIX=$(abspath $(WINDOWS_BUILD))/install \
+	  -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target brumo-setup
+
+# brumo-setup-<version>-windows.zip: the .exe at the top, the players' text (CRLF) and the
+# licences of everything the .exe contains.
+VERSION := $(shell grep -o 'brumo-setup VERSION [0-9.]*' CMakeLists.txt | cut -d ' ' -f 3)
+windows-package: windows
+	rm -rf $(WINDOWS_BUILD)/zip && mkdir -p $(WINDOWS_BUILD)/zip/licencias
+	cp $(WINDOWS_BUILD)/brumo-setup.exe $(WINDOWS_BUILD)/zip/
+	sed 's/$$/\r/' windows/LEEME.txt >$(WINDOWS_BUILD)/zip/LEEME.txt
+	cp packaging/copyright $(WINDOWS_BUILD)/zip/licencias/brumo-setup.txt
+	cp $(WINDOWS_ALLEGRO)/allegro-license.txt $(WINDOWS_BUILD)/zip/licencias/allegro.txt
+	cp /usr/share/doc/mingw-w64-i686-dev/copyright $(WINDOWS_BUILD)/zip/licencias/mingw-w64-and-winpthreads.txt
+	cp /usr/share/doc/gcc-mingw-w64-base/copyright $(WINDOWS_BUILD)/zip/licencias/gcc-runtime.txt
+	cd $(WINDOWS_BUILD)/zip && rm -f ../brumo-setup-$(VERSION)-windows.zip && \
+	  zip -q -X -r ../brumo-setup-$(VERSION)-windows.zip brumo-setup.exe LEEME.txt licencias
+	@echo "$(WINDOWS_BUILD)/brumo-setup-$(VERSION)-windows.zip"
+

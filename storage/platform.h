@@ -39,7 +39,8 @@ bool room_for(const char *path, std::size_t size);
 std::size_t file_size_limit();
 
 // Writes after over before, the content of path now (created when it does not exist), keeping
-// its identity, owner and mode. follow_link: path may be a link, as it was at the start.
+// its identity, owner and mode, and reads it back. follow_link: path may be a link, as it was
+// at the start.
 file_verdict rewrite_file(const char *path, std::string_view before, std::string_view after,
                           bool follow_link);
 

@@ -151,7 +151,7 @@ file_verdict rewrite_file(const char *path, std::string_view before, std::string
                           bool follow_link) {
   struct stat status {};
   const bool exists = lstat(path, &status) == 0;
-  int flags = O_WRONLY | O_NONBLOCK | O_CLOEXEC;
+  int flags = O_RDWR | O_NONBLOCK | O_CLOEXEC;
   if (!follow_link) flags |= O_NOFOLLOW;
   // Created as the library would; an existing file keeps its inode, owner and mode.
   if (!exists) flags |= O_CREAT | O_EXCL;
@@ -162,8 +162,13 @@ file_verdict rewrite_file(const char *path, std::string_view before, std::string
     verdict = {file_not_regular, 0, static_cast<int>(status.st_mode & S_IFMT)};
   } else {
     const write_outcome outcome = write_in_place(fd, before, after, system_write_at);
+    std::string written;
     if (outcome.error != 0)
       verdict = system_problem(outcome.restored ? save_failed : save_incomplete, outcome.error);
+    // Read back through the same open file: an editor's save that renames a new file into place
+    // meanwhile is no failure of this one.
+    else if (read_from_start(fd, after.size(), written) != 0 || written != after)
+      verdict = {save_unverified};
   }
   close(fd);
   return verdict;

@@ -231,8 +231,12 @@ file_verdict rewrite_file(const char *path, std::string_view before, std::string
     verdict = {file_not_regular, 0, 0020000};
   } else {
     const write_outcome outcome = write_in_place(fd, before, after, system_write_at);
+    std::string written;
     if (outcome.error != 0)
       verdict = {outcome.restored ? save_failed : save_incomplete, 0, 0, outcome.error};
+    // Read back through the same open file: an editor's save meanwhile is no failure of this one.
+    else if (read_from_start(handle_of(fd), after.size(), written) != 0 || written != after)
+      verdict = {save_unverified};
   }
   _close(fd);
   return verdict;

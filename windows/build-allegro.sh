@@ -157,6 +157,8 @@ DESTDIR=$stage cmake --install "$build" >"$scratch/install.log" 2>&1 || {
 staged=$stage$dest
 [ -f "$staged/lib/liballeg.a" ] || die "the install has no lib/liballeg.a"
 [ -f "$staged/include/allegro.h" ] || die "the install has no include/allegro.h"
+# The library's licence goes with every program that contains it.
+cp "$src/docs/txt/license.txt" "$staged/allegro-license.txt" || die "no licence text in the source"
 printf '%s\n' "$stamp" >"$staged/$stamp_name"
 
 # --- Replace DEST with the new build ----------------------------------------------------------
