@@ -17,8 +17,7 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
   shift
   focus_program
   expect_menu
-  press "$player"
-  expect_capture
+  start_capture "$player"
   press "$@"
   wait_for 5 eval "[[ \$(section_keys $player | wc -w) == 7 ]]"
 }
@@ -29,7 +28,8 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
   LANG=C.UTF-8 start_program
   expect_refusal '"brumo.ini", linea 1: empieza con una marca de orden de bytes (BOM); guardelo como UTF-8 sin BOM; no se ha modificado'
   write_file '[teclado]\n[jugador0] ; Brumo\n'
-  start_and_press 1
+  start_and_press
+  hotkey 1
   expect_refusal '"brumo.ini", linea 2: la cabecera de seccion tiene un espacio en el nombre o texto detras, y la biblioteca la estropearia al guardar; quite el espacio o ponga el texto tras un #; no se ha modificado'
   rm "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
   ln -s /dev/null "$GAME/brumo.ini"
@@ -57,7 +57,7 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
   focus_program
   expect_menu
   chmod 444 "$GAME/brumo.ini"
-  press 1
+  hotkey 1
   expect_refusal 'no se puede escribir "brumo.ini" (permiso denegado): las teclas no se podrian guardar; no se ha modificado'
   rm "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
   chmod 555 "$GAME"
@@ -71,8 +71,7 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
   capture 1 a b c d e f g space
   capture 2 h i j k l m n space
   expect_file "$(section_text jugador1 8 9 10 11 12 13 14)" "" "$(section_text jugador0 1 2 3 4 5 6 7)"
-  press Escape
-  expect_exit 0
+  leave_with_esc
   write_file '[jugador0]\r\narriba = 84\r\n[sonido]\r\nvolumen = 3\r\n'
   start_program
   capture 1 a b c d e f g space
@@ -82,11 +81,13 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
 @test "a save past the size cap, the file-size limit or the disk's room is refused with the file kept" {
   # Under the cap with one-digit keys, past it with three: refused before the capture.
   write_file "$(printf '#%.0s' {1..65433})\n[jugador0]\n"
-  start_and_press 1
+  start_and_press
+  hotkey 1
   expect_refusal 'guardar las teclas haria "brumo.ini" mayor que 64 KiB; no se ha modificado'
   write_file "$(printf '#%.0s' {1..1900})\n[jugador0]\narriba = 1\n"
   RUN_WITH=(sh -c 'ulimit -f 2 && exec "$0"')
-  start_and_press 1
+  start_and_press
+  hotkey 1
   RUN_WITH=()
   expect_refusal 'no se pudo guardar "brumo.ini": supera el limite de tamano de archivo del proceso (ulimit -f); no se ha modificado'
   [[ $(id -u) == 0 ]] || skip "a full disk needs a tmpfs, which only root can mount"
@@ -96,14 +97,15 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
   # One page of file that the save grows past its end, two pages of filler: one page left.
   write_file "$(printf '#%.0s' {1..4060})\n[jugador0]\narriba = 1\n"
   head -c 8192 /dev/zero >"$TMPFS/filler"
-  start_and_press 1
-  expect_capture
+  start_and_press
+  start_capture 1
   # Taken by another program meanwhile: the write finds no room, the file is kept.
   head -c 4096 /dev/zero >"$TMPFS/more"
   press a b c d e f g
   expect_refusal 'no se pudo guardar "brumo.ini": no queda espacio en el disco; no se ha modificado'
   # Known before the capture: nothing typed is lost.
-  start_and_press 1
+  start_and_press
+  hotkey 1
   expect_refusal 'no se podrian guardar las teclas en "brumo.ini": no queda espacio en el disco; no se ha modificado'
 }
 
@@ -127,8 +129,7 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
   expect_keys 2 "1 2 3 4 5 6 7"
   # A FIFO in the middle of a capture: the save must neither block nor write.
   expect_menu
-  press 2
-  expect_capture
+  start_capture 2
   press o p
   mv "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/kept"
   rm "$BATS_TEST_TMPDIR/before"
@@ -142,7 +143,7 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
   echo otro >"$BATS_TEST_TMPDIR/elsewhere"
   rm "$GAME/brumo.ini"
   ln -s "$BATS_TEST_TMPDIR/elsewhere" "$GAME/brumo.ini"
-  press 1
+  hotkey 1
   expect_refusal '"brumo.ini" se ha cambiado por un enlace a otro archivo mientras el programa funcionaba; no se ha modificado'
   [[ $(cat "$BATS_TEST_TMPDIR/elsewhere") == otro ]]
   # A link at the start, pointed elsewhere meanwhile: the same.
@@ -150,7 +151,7 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
   printf '[jugador0]\n' >"$BATS_TEST_TMPDIR/kept"
   start_and_press
   ln -sfn "$BATS_TEST_TMPDIR/elsewhere" "$GAME/brumo.ini"
-  press 1
+  hotkey 1
   expect_refusal '"brumo.ini" se ha cambiado por un enlace a otro archivo mientras el programa funcionaba; no se ha modificado'
   [[ $(cat "$BATS_TEST_TMPDIR/elsewhere") == otro ]]
 }
@@ -163,8 +164,7 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
     DISPLAY=:$(cat "$BATS_TEST_TMPDIR/own") GAME=$BATS_TEST_TMPDIR/$taken
     rm "$BATS_TEST_TMPDIR/own"
     start_and_press
-    press 1
-    expect_capture
+    start_capture 1
     if [[ $taken == 3 ]]; then
       press a b c
       expect_capture A B C
@@ -186,6 +186,5 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
   start_program
   RUN_WITH=()
   capture 1 a b c d e f g space
-  press Escape
-  expect_exit 0
+  leave_with_esc
 }

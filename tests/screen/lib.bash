@@ -115,12 +115,28 @@ focus_program() {
 # person's press: the menu reads the key state once a frame.
 press() { "$SCREEN_HELPER" press "$@" || fail_with "could not press $*"; }
 
+# A hotkey held until its capture shows, or held long enough to be seen by a late frame.
+start_capture() {
+  press "+$1"
+  expect_capture
+  press "-$1"
+}
+hotkey() { press "+$1" @300 "-$1"; }
+
 # The program started, focused, in the menu, and the keys pressed.
 start_and_press() {
   start_program
   focus_program
   expect_menu
   (($# == 0)) || press "$@"
+}
+
+# ESC in the menu, held until the program has gone: the menu reads it once a frame, and a
+# frame may come late under load. Then status 0.
+leave_with_esc() {
+  press +Escape
+  expect_exit 0
+  press -Escape
 }
 
 expect_exit() { # status
