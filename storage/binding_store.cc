@@ -14,8 +14,9 @@
 namespace {
 
 std::string link_at_start;  // "" when the file was no link
-// The display-loss path saves from another thread; a save of the main loop may be under way.
-std::mutex save_mutex;
+// The display-loss path saves from another thread while the main loop may be checking or saving:
+// the library's configuration, which every trial save uses, is for one thread at a time.
+std::mutex library_config;
 
 // The file as it is now, its bytes checked. An editor that saved it by renaming a new file into
 // place made an ordinary edit; a link that appeared or now points elsewhere is never written
@@ -53,6 +54,7 @@ file_verdict open_binding_store() {
 }
 
 file_verdict check_before_capture(int player) {
+  const std::lock_guard<std::mutex> lock(library_config);
   std::string bytes;
   const file_verdict verdict = read_current(bytes);
   if (verdict.problem != file_ok) return verdict;
@@ -68,7 +70,7 @@ file_verdict check_before_capture(int player) {
 }
 
 file_verdict save_keys(int player, const key_codes &codes) {
-  const std::lock_guard<std::mutex> lock(save_mutex);
+  const std::lock_guard<std::mutex> lock(library_config);
   std::string before;
   file_verdict verdict = read_current(before);
   std::string after;

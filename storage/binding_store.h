@@ -16,5 +16,6 @@ file_verdict open_binding_store();
 file_verdict check_before_capture(int player);
 
 // Saves the player's keys into the file as it is now. Nothing set, nothing written. On failure
-// the file keeps its content. Safe to call from two threads: one save runs at a time.
+// the file keeps its content. This and the check may be called from two threads: one runs at a
+// time.
 file_verdict save_keys(int player, const key_codes &codes);
