@@ -41,8 +41,11 @@ stop_display() { kill $(cat "$BATS_FILE_TMPDIR"/*.pid) 2>/dev/null || true; }
 box_recorder() {
   BOX_BIN=/tmp/brumo-box-$(id -u)
   mkdir -p -m 755 "$BOX_BIN" || fail_with "no $BOX_BIN"
-  printf '#!/bin/sh\n{ printf "%%s" "$6" >"$BOX"; } 2>/dev/null\nexec /usr/bin/xmessage "$@"\n' >"$BOX_BIN/xmessage"
-  chmod 755 "$BOX_BIN/xmessage" || fail_with "no $BOX_BIN/xmessage"
+  # Renamed into place: another group's program may be running the one there now.
+  printf '#!/bin/sh\n{ printf "%%s" "$6" >"$BOX"; } 2>/dev/null\nexec /usr/bin/xmessage "$@"\n' \
+    >"$BOX_BIN/xmessage.$$"
+  chmod 755 "$BOX_BIN/xmessage.$$" || fail_with "no $BOX_BIN/xmessage.$$"
+  mv -f "$BOX_BIN/xmessage.$$" "$BOX_BIN/xmessage" || fail_with "no $BOX_BIN/xmessage"
 }
 
 # A game directory for a program run as nobody (below): when the tests run as root, with a copy
