@@ -1,0 +1,59 @@
+#!/usr/bin/env bats
+# The Windows program under Wine, under openbox: the menu's pixels, a capture and the file, the
+# close button mid-capture, a refused file and a second copy. BRUMO_SETUP is the .exe;
+# WINE_PREFIXES the folder for the Wine prefix of this group's display.
+
+load lib
+
+setup_file() {
+  start_display --wm
+  # shellcheck source=../../windows/wine-env.sh
+  source "$BRUMO_SOURCE/windows/wine-env.sh"
+  brumo_wine_env "$DISPLAY" "$WINE_PREFIXES" || fail_with "no Wine prefix"
+}
+teardown_file() {
+  wineserver -k 2>/dev/null || true
+  stop_display
+}
+setup() {
+  RUN_WITH=(wine)
+  BOX_WINDOW='^brumo-setup$'
+}
+teardown() { end_program; }
+
+@test "under Wine: the menu, a capture of arrows, a letter and modifiers with their names and numbers, and ESC" {
+  start_and_press
+  start_capture 1
+  press Up Down Left Right a Shift_L Control_R
+  expect_capture ARRIBA ABAJO IZQUIERDA DERECHA A LSHIFT RCONTROL
+  expect_keys 1 "84 85 82 83 1 103 106"
+  press space
+  expect_menu
+  leave_with_esc
+}
+
+@test "under Wine: the close button mid-capture ends with status 0 keeping the keys taken" {
+  start_and_press
+  start_capture 2
+  press q w
+  expect_capture Q W
+  wmctrl -c 'Brumo vs Tuk'
+  expect_exit 0
+  expect_keys 2 "17 23"
+}
+
+@test "under Wine: a refused file is left as it was, and a second copy is refused" {
+  write_file '\xef\xbb\xbf[jugador0]\r\narriba = 84\r\n'
+  start_program
+  expect_refusal '"brumo.ini", linea 1: empieza con una marca de orden de bytes (BOM); guardelo como UTF-8 sin BOM; no se ha modificado'
+  write_file '[jugador0]\r\narriba = 84\r\n'
+  start_and_press
+  (
+    T=$BATS_TEST_TMPDIR/second
+    mkdir "$T"
+    start_program
+    expect_refusal 'otra copia de brumo-setup ya esta configurando las teclas en este directorio; cierrela antes de abrir otra'
+  )
+  leave_with_esc
+  cmp "$BATS_TEST_TMPDIR/before" "$GAME/brumo.ini"
+}
