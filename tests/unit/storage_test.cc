@@ -59,6 +59,7 @@ TEST(ByteCheckAndTrialSave, EveryRefusalInTheTextNamesItsLineInAnyLineEnding) {
       {"x = \xED\xA0\x80", file_not_utf8, 1},       // surrogate
       {"x = \xF4\x90\x80\x80", file_not_utf8, 1},   // past U+10FFFF
       {"|[a]|# " + std::string(252, 'x') + "\xC3\xA9|", file_long_line_not_ascii, 3},
+      {"[a]|nombre = " + std::string(245, 'x') + "\xC3\xA9", file_long_line_not_ascii, 2},
       {"[teclado]|[jugador0] ; Brumo|", file_line_changed, 2},
       {"[a]||[mi seccion]|x = 1", file_line_changed, 3},
       {"[a]|[b] c", file_line_changed, 2},
@@ -71,6 +72,7 @@ TEST(ByteCheckAndTrialSave, EveryRefusalInTheTextNamesItsLineInAnyLineEnding) {
       EXPECT_EQ(verdict.problem, problem) << text;
       const std::string names = "\"brumo.ini\", linea " + std::to_string(line) + ": ";
       EXPECT_EQ(describe(verdict).rfind(names, 0), 0U) << describe(verdict);
+      EXPECT_EQ(describe(verdict).substr(describe(verdict).size() - 21), "; no se ha modificado");
     }
   }
 }
