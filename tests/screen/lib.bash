@@ -177,7 +177,7 @@ expect_refusal() { # line
 # Polls until the window shows exactly the "x y text" lines given, blue on black; if it never
 # does, leaves both pictures as PNG. SHOT=name saves the picture in BRUMO_SCREENSHOT_DIR.
 expect_screen() { # lines
-  local expected=$T/expected actual=$T/actual end=$((SECONDS + 5))
+  local expected=$T/expected actual=$T/actual end=$((SECONDS + 10))
   printf '%s\n' "$@" | "$SCREEN_HELPER" render >"$expected.rgb" || fail_with "render failed"
   until xwd -id "$WINDOW" -silent 2>/dev/null | convert xwd:- -depth 8 "rgb:$actual.rgb" 2>/dev/null &&
     cmp -s "$expected.rgb" "$actual.rgb"; do
