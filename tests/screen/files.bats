@@ -21,37 +21,31 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
   press "$@"
   wait_for 5 eval "[[ \$(section_keys $player | wc -w) == 7 ]]"
 }
+refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # message
 
 @test "files the library would damage or save nowhere, unwritable ones and a vanished directory are refused" {
   # A UTF-8 locale brings out the message box's own warnings on stderr, if fonts are missing.
   write_file '\xef\xbb\xbf[jugador0]\narriba = 84\n'
-  LANG=C.UTF-8 start_program
-  expect_refusal '"brumo.ini", linea 1: empieza con una marca de orden de bytes (BOM); guardelo como UTF-8 sin BOM; no se ha modificado'
+  LANG=C.UTF-8 refused_at_start '"brumo.ini", linea 1: empieza con una marca de orden de bytes (BOM); guardelo como UTF-8 sin BOM; no se ha modificado'
   write_file '[teclado]\n[jugador0] ; Brumo\n'
-  start_and_press
-  hotkey 1
-  expect_refusal '"brumo.ini", linea 2: la cabecera de seccion tiene un espacio en el nombre o texto detras, y la biblioteca la estropearia al guardar; quite el espacio o ponga el texto tras un #; no se ha modificado'
+  refused_at_hotkey '"brumo.ini", linea 2: la cabecera de seccion tiene un espacio en el nombre o texto detras, y la biblioteca la estropearia al guardar; quite el espacio o ponga el texto tras un #; no se ha modificado'
   rm "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
   ln -s /dev/null "$GAME/brumo.ini"
-  start_program
-  expect_refusal '"brumo.ini" no es un archivo normal sino un dispositivo; borrelo o cambiele el nombre'
+  refused_at_start '"brumo.ini" no es un archivo normal sino un dispositivo; borrelo o cambiele el nombre'
   rm "$GAME/brumo.ini"
   ln -s /no/such/place/brumo.ini "$GAME/brumo.ini"
-  start_program
-  expect_refusal '"brumo.ini" es un enlace a un archivo que no existe, y las teclas podrian no guardarse en ninguna parte; borre el enlace o cree el archivo'
+  refused_at_start '"brumo.ini" es un enlace a un archivo que no existe, y las teclas podrian no guardarse en ninguna parte; borre el enlace o cree el archivo'
   mkdir "$BATS_TEST_TMPDIR/gone"
   cd "$BATS_TEST_TMPDIR/gone"
   rmdir "$BATS_TEST_TMPDIR/gone"
   GAME=.
-  start_program
-  expect_refusal 'el directorio actual ya no existe o no se puede leer (no existe); ejecute el programa en el directorio del juego'
+  refused_at_start 'el directorio actual ya no existe o no se puede leer (no existe); ejecute el programa en el directorio del juego'
   # For an ordinary user: a file or a directory that cannot be written, at start or later.
   cd "$BATS_TEST_TMPDIR"
   nobody_place
   write_file '[jugador0]\narriba = 84\n\n'
   chmod 444 "$GAME/brumo.ini"
-  start_program --nobody
-  expect_refusal 'no se puede escribir "brumo.ini" (permiso denegado): las teclas no se podrian guardar; no se ha modificado'
+  refused_at_start 'no se puede escribir "brumo.ini" (permiso denegado): las teclas no se podrian guardar; no se ha modificado' --nobody
   chmod 666 "$GAME/brumo.ini"
   start_program --nobody
   focus_program
@@ -61,19 +55,22 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
   expect_refusal 'no se puede escribir "brumo.ini" (permiso denegado): las teclas no se podrian guardar; no se ha modificado'
   rm "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
   chmod 555 "$GAME"
-  start_program --nobody
-  expect_refusal 'no se puede crear "brumo.ini" en este directorio (permiso denegado): las teclas no se podrian guardar'
+  refused_at_start 'no se puede crear "brumo.ini" en este directorio (permiso denegado): las teclas no se podrian guardar' --nobody
 }
 
-@test "where the library would put keys in another section, an empty line is all the save adds" {
+@test "where the library would put keys in another section, an empty line is all the save adds; make start runs the program in GAME_DIR as typed" {
   write_file '[jugador1]'
   start_program
   capture 1 a b c d e f g space
   capture 2 h i j k l m n space
   expect_file "$(section_text jugador1 8 9 10 11 12 13 14)" "" "$(section_text jugador0 1 2 3 4 5 6 7)"
   leave_with_esc
+  GAME="$BATS_TEST_TMPDIR/it's \$HOME \$(x)"  # quotes and dollars included
   write_file '[jugador0]\r\narriba = 84\r\n[sonido]\r\nvolumen = 3\r\n'
+  RUN_WITH=(sh -c 'exec make -s -C "$1" start BUILD="$2" GAME_DIR="$3"' start "$BRUMO_SOURCE"
+    "${BRUMO_SETUP%/*}" "$GAME")
   start_program
+  RUN_WITH=()
   capture 1 a b c d e f g space
   expect_file "$(section_text jugador0 1 2 3 4 5 6 7)" "" "[sonido]" "volumen = 3"
 }
@@ -81,15 +78,11 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
 @test "a save past the size cap, the file-size limit or the disk's room is refused with the file kept" {
   # Under the cap with one-digit keys, past it with three: refused before the capture.
   write_file "$(printf '#%.0s' {1..65433})\n[jugador0]\n"
-  start_and_press
-  hotkey 1
-  expect_refusal 'guardar las teclas haria "brumo.ini" mayor que 64 KiB; no se ha modificado'
+  refused_at_hotkey 'guardar las teclas haria "brumo.ini" mayor que 64 KiB; no se ha modificado'
   write_file "$(printf '#%.0s' {1..1900})\n[jugador0]\narriba = 1\n"
   RUN_WITH=(sh -c 'ulimit -f 2 && exec "$0"')
-  start_and_press
-  hotkey 1
+  refused_at_hotkey 'no se pudo guardar "brumo.ini": supera el limite de tamano de archivo del proceso (ulimit -f); no se ha modificado'
   RUN_WITH=()
-  expect_refusal 'no se pudo guardar "brumo.ini": supera el limite de tamano de archivo del proceso (ulimit -f); no se ha modificado'
   [[ $(id -u) == 0 ]] || skip "a full disk needs a tmpfs, which only root can mount"
   TMPFS=$BATS_TEST_TMPDIR/small GAME=$BATS_TEST_TMPDIR/small
   mkdir "$TMPFS"
@@ -104,9 +97,7 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
   press a b c d e f g
   expect_refusal 'no se pudo guardar "brumo.ini": no queda espacio en el disco; no se ha modificado'
   # Known before the capture: nothing typed is lost.
-  start_and_press
-  hotkey 1
-  expect_refusal 'no se podrian guardar las teclas en "brumo.ini": no queda espacio en el disco; no se ha modificado'
+  refused_at_hotkey 'no se podrian guardar las teclas en "brumo.ini": no queda espacio en el disco; no se ha modificado'
 }
 
 @test "a second copy is refused; edits made meanwhile are kept, in place or renamed; a file swapped for a FIFO or a link is refused" {
@@ -115,8 +106,7 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
   (
     T=$BATS_TEST_TMPDIR/second
     mkdir "$T"
-    start_program
-    expect_refusal 'otra copia de brumo-setup ya esta configurando las teclas en este directorio; cierrela antes de abrir otra'
+    refused_at_start 'otra copia de brumo-setup ya esta configurando las teclas en este directorio; cierrela antes de abrir otra'
   )
   printf '[sonido]\nvolumen = 3\n\n' >>"$GAME/brumo.ini"
   capture 2 a b c d e f g space
@@ -136,24 +126,22 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
   mkfifo "$GAME/brumo.ini"
   press q r s t u
   expect_refusal '"brumo.ini" no es un archivo normal sino una tuberia con nombre (FIFO); borrelo o cambiele el nombre'
-  # A link to another file: refused, and that file left alone.
+  # A link to another file in its place, or a link there from the start pointed elsewhere:
+  # refused, and that file left alone.
   rm "$GAME/brumo.ini"
   mv "$BATS_TEST_TMPDIR/kept" "$GAME/brumo.ini"
-  start_and_press
   echo otro >"$BATS_TEST_TMPDIR/elsewhere"
-  rm "$GAME/brumo.ini"
-  ln -s "$BATS_TEST_TMPDIR/elsewhere" "$GAME/brumo.ini"
-  hotkey 1
-  expect_refusal '"brumo.ini" se ha cambiado por un enlace a otro archivo mientras el programa funcionaba; no se ha modificado'
-  [[ $(cat "$BATS_TEST_TMPDIR/elsewhere") == otro ]]
-  # A link at the start, pointed elsewhere meanwhile: the same.
-  ln -sfn "$BATS_TEST_TMPDIR/kept" "$GAME/brumo.ini"
-  printf '[jugador0]\n' >"$BATS_TEST_TMPDIR/kept"
-  start_and_press
-  ln -sfn "$BATS_TEST_TMPDIR/elsewhere" "$GAME/brumo.ini"
-  hotkey 1
-  expect_refusal '"brumo.ini" se ha cambiado por un enlace a otro archivo mientras el programa funcionaba; no se ha modificado'
-  [[ $(cat "$BATS_TEST_TMPDIR/elsewhere") == otro ]]
+  for start in file link; do
+    if [[ $start == link ]]; then
+      ln -sfn "$BATS_TEST_TMPDIR/kept" "$GAME/brumo.ini"
+      printf '[jugador0]\n' >"$BATS_TEST_TMPDIR/kept"
+    fi
+    start_and_press
+    ln -sfn "$BATS_TEST_TMPDIR/elsewhere" "$GAME/brumo.ini"
+    hotkey 1
+    expect_refusal '"brumo.ini" se ha cambiado por un enlace a otro archivo mientras el programa funcionaba; no se ha modificado'
+    [[ $(cat "$BATS_TEST_TMPDIR/elsewhere") == otro ]]
+  done
 }
 
 @test "the display going away after a capture or in the middle of one ends it with the keys taken saved" {
@@ -177,14 +165,4 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
     expect_error_line 'se perdio la conexion con la pantalla; las teclas tomadas estan guardadas'
     [[ $(section_keys 1 | wc -w) == "$taken" ]]
   done
-}
-
-@test "make start runs the program in GAME_DIR as typed, quotes and dollars included" {
-  GAME="$BATS_TEST_TMPDIR/it's \$HOME \$(x)"
-  RUN_WITH=(sh -c 'exec make -s -C "$1" start BUILD="$2" GAME_DIR="$3"' start "$BRUMO_SOURCE"
-    "${BRUMO_SETUP%/*}" "$GAME")
-  start_program
-  RUN_WITH=()
-  capture 1 a b c d e f g space
-  leave_with_esc
 }

@@ -7,7 +7,6 @@ bats_require_minimum_version 1.5.0
 BATS_TEST_TIMEOUT=${BATS_TEST_TIMEOUT:-150}
 
 fail_with() { echo "$@" >&2; exit 1; }
-
 poll() { # seconds command...: polls the command until it succeeds; status 1 when time runs out
   local end=$((SECONDS + $1))
   shift
@@ -16,7 +15,6 @@ poll() { # seconds command...: polls the command until it succeeds; status 1 whe
     sleep 0.05
   done
 }
-
 wait_for() { # seconds command...: as poll, ending the test when time runs out
   poll "$@" || fail_with "gave up after $1 s waiting for: ${*:2}"
 }
@@ -34,7 +32,6 @@ start_display() {
   wait_for 10 eval 'xprop -root _NET_SUPPORTED | grep -q _NET_ACTIVE_WINDOW'
   wait_for 10 wmctrl -m
 }
-
 stop_display() { kill $(cat "$BATS_FILE_TMPDIR"/*.pid) 2>/dev/null || true; }
 
 # The library's message box is xmessage: this one keeps the text it shows in $BOX first.
@@ -117,7 +114,6 @@ focus_program() {
 # One keycode per key, as a keyboard sends it: see screen_helper. A tap is held 80 ms, as a
 # person's press: the menu reads the key state once a frame.
 press() { "$SCREEN_HELPER" press "$@" || fail_with "could not press $*"; }
-
 # A hotkey held until its capture shows, or held long enough to be seen by a late frame.
 start_capture() {
   press "+$1"
@@ -141,12 +137,10 @@ leave_with_esc() {
   expect_exit 0
   press -Escape
 }
-
 expect_exit() { # status
   poll 10 test -s "$T/status" || fail_with "still running"
   [[ $(cat "$T/status") == "$1" ]] || fail_with "status $(cat "$T/status"), stderr: $(cat "$T/err")"
 }
-
 expect_error_line() { # the only line stderr may hold, after "brumo-setup: " (CRLF on Windows)
   [[ $(tr -d '\r' <"$T/err") == "brumo-setup: $1" ]] || fail_with "stderr: $(cat "$T/err")"
 }
@@ -174,6 +168,8 @@ expect_refusal() { # line
   [[ -z $(awk 'length > 60' "$T/box") ]] || fail_with "message box lines too long: $box"
 }
 
+refused_at_start() { start_program "${@:2}"; expect_refusal "$1"; } # line [--nobody]
+
 # Polls until the window shows exactly the "x y text" lines given, blue on black; if it never
 # does, leaves both pictures as PNG. SHOT=name saves the picture in BRUMO_SCREENSHOT_DIR.
 expect_screen() { # lines
@@ -196,30 +192,26 @@ expect_menu() {
   expect_screen "10 0 Brumo vs Tuk" "10 10 CONFIGURACION" "10 30 1-   Configurar teclas jugador 1" \
     "10 40 2-   Configurar teclas jugador 2" "10 50 ESC- Salir"
 }
-
+ACTIONS=(arriba abajo izquierda derecha trompada bloqueo patada)
 expect_capture() { # names of the keys taken so far
-  local actions=(arriba abajo izquierda derecha trompada bloqueo patada) lines=() row
+  local lines=() row
   for ((row = 0; row < 7 && row <= $#; row++)); do
-    lines+=("0 $((10 + 10 * row)) presione tecla para ${actions[row]}")
+    lines+=("0 $((10 + 10 * row)) presione tecla para ${ACTIONS[row]}")
   done
   for ((row = 0; row < $#; row++)); do lines+=("220 $((10 + 10 * row)) = ${*:row+1:1}"); done
   expect_screen "${lines[@]}"
 }
-
 section_keys() { # player (1 or 2): the values of its section, on one line
   tr -d '\r' 2>/dev/null <"$GAME/brumo.ini" | sed -n "/^\[jugador$(($1 - 1))\]/,/^\[/s/^[a-z]* = //p" | xargs
 }
-
 section_text() { # section values...: the section as the library writes it
-  local actions=(arriba abajo izquierda derecha trompada bloqueo patada) i
+  local i
   echo "[$1]"
-  for ((i = 0; i < 7; i++)); do echo "${actions[i]} = ${*:i+2:1}"; done
+  for ((i = 0; i < 7; i++)); do echo "${ACTIONS[i]} = ${*:i+2:1}"; done
 }
-
 expect_file() { # lines...: brumo.ini holds exactly these
   diff <(printf '%s\n' "$@") "$GAME/brumo.ini" >&2 || fail_with "brumo.ini is not as expected"
 }
-
 expect_keys() { # player values: polls until the player's section holds exactly these values
   poll 5 eval "[[ \$(section_keys $1) == '$2' ]]" ||
     fail_with "player $1's keys: '$(section_keys "$1")', not '$2'"

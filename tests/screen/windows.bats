@@ -44,15 +44,13 @@ teardown() { end_program; }
 
 @test "under Wine: a refused file is left as it was, and a second copy is refused" {
   write_file '\xef\xbb\xbf[jugador0]\r\narriba = 84\r\n'
-  start_program
-  expect_refusal '"brumo.ini", linea 1: empieza con una marca de orden de bytes (BOM); guardelo como UTF-8 sin BOM; no se ha modificado'
+  refused_at_start '"brumo.ini", linea 1: empieza con una marca de orden de bytes (BOM); guardelo como UTF-8 sin BOM; no se ha modificado'
   write_file '[jugador0]\r\narriba = 84\r\n'
   start_and_press
   (
     T=$BATS_TEST_TMPDIR/second
     mkdir "$T"
-    start_program
-    expect_refusal 'otra copia de brumo-setup ya esta configurando las teclas en este directorio; cierrela antes de abrir otra'
+    refused_at_start 'otra copia de brumo-setup ya esta configurando las teclas en este directorio; cierrela antes de abrir otra'
   )
   leave_with_esc
   cmp "$BATS_TEST_TMPDIR/before" "$GAME/brumo.ini"
