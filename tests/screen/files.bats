@@ -146,11 +146,10 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
 
 @test "the display going away after a capture or in the middle of one ends it with the keys taken saved" {
   for taken in 7 3; do
-    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$BATS_TEST_TMPDIR/own" 2>/dev/null &
-    OWN_XVFB=$!
-    wait_for 10 test -s "$BATS_TEST_TMPDIR/own"
-    DISPLAY=:$(cat "$BATS_TEST_TMPDIR/own") GAME=$BATS_TEST_TMPDIR/$taken
-    rm "$BATS_TEST_TMPDIR/own"
+    GAME=$BATS_TEST_TMPDIR/$taken
+    mkdir "$GAME"
+    BATS_FILE_TMPDIR=$GAME start_display # a display of its own, to take away
+    OWN_XVFB=$(cat "$GAME/xvfb.pid")
     start_and_press
     start_capture 1
     if [[ $taken == 3 ]]; then

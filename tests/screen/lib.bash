@@ -104,22 +104,16 @@ write_file() {
 focus_program() {
   poll 10 xdotool search --name '^Brumo vs Tuk$' || fail_with "no window: $(cat "$T/err")"
   WINDOW=$(xdotool search --name '^Brumo vs Tuk$' | head -1)
-  if wmctrl -m >/dev/null 2>&1; then
-    xdotool windowactivate --sync "$WINDOW" || fail_with "window not activated"
-  else
-    xdotool windowfocus --sync "$WINDOW" || fail_with "window not focused"
-  fi
+  local how=windowfocus
+  ! wmctrl -m >/dev/null 2>&1 || how=windowactivate
+  xdotool "$how" --sync "$WINDOW" || fail_with "window not given the keyboard ($how)"
 }
 
 # One keycode per key, as a keyboard sends it: see screen_helper. A tap is held 80 ms, as a
 # person's press: the menu reads the key state once a frame.
 press() { "$SCREEN_HELPER" press "$@" || fail_with "could not press $*"; }
 # A hotkey held until its capture shows, or held long enough to be seen by a late frame.
-start_capture() {
-  press "+$1"
-  expect_capture
-  press "-$1"
-}
+start_capture() { press "+$1"; expect_capture; press "-$1"; }
 hotkey() { press "+$1" @300 "-$1"; }
 
 # The program started, focused, in the menu, and the keys pressed.
@@ -132,11 +126,7 @@ start_and_press() {
 
 # ESC in the menu, held until the program has gone: the menu reads it once a frame, and a
 # frame may come late under load. Then status 0.
-leave_with_esc() {
-  press +Escape
-  expect_exit 0
-  press -Escape
-}
+leave_with_esc() { press +Escape; expect_exit 0; press -Escape; }
 expect_exit() { # status
   poll 10 test -s "$T/status" || fail_with "still running"
   [[ $(cat "$T/status") == "$1" ]] || fail_with "status $(cat "$T/status"), stderr: $(cat "$T/err")"
@@ -173,13 +163,12 @@ refused_at_start() { start_program "${@:2}"; expect_refusal "$1"; } # line [--no
 # Polls until the window shows exactly the "x y text" lines given, blue on black; if it never
 # does, leaves both pictures as PNG. SHOT=name saves the picture in BRUMO_SCREENSHOT_DIR.
 expect_screen() { # lines
-  local expected=$T/expected actual=$T/actual end=$((SECONDS + 10))
+  local expected=$T/expected actual=$T/actual end=$((SECONDS + 10)) picture
   printf '%s\n' "$@" | "$SCREEN_HELPER" render >"$expected.rgb" || fail_with "render failed"
   until xwd -id "$WINDOW" -silent 2>/dev/null | convert xwd:- -depth 8 "rgb:$actual.rgb" 2>/dev/null &&
     cmp -s "$expected.rgb" "$actual.rgb"; do
     if ((SECONDS > end)); then
-      convert -size 320x240 -depth 8 "rgb:$expected.rgb" "$expected.png"
-      convert -size 320x240 -depth 8 "rgb:$actual.rgb" "$actual.png" 2>/dev/null
+      for picture in "$expected" "$actual"; do convert -size 320x240 -depth 8 "rgb:$picture.rgb" "$picture.png" || true; done
       fail_with "the screen differs: see $expected.png and $actual.png"
     fi
     sleep 0.05
@@ -195,9 +184,7 @@ expect_menu() {
 ACTIONS=(arriba abajo izquierda derecha trompada bloqueo patada)
 expect_capture() { # names of the keys taken so far
   local lines=() row
-  for ((row = 0; row < 7 && row <= $#; row++)); do
-    lines+=("0 $((10 + 10 * row)) presione tecla para ${ACTIONS[row]}")
-  done
+  for ((row = 0; row < 7 && row <= $#; row++)); do lines+=("0 $((10 + 10 * row)) presione tecla para ${ACTIONS[row]}"); done
   for ((row = 0; row < $#; row++)); do lines+=("220 $((10 + 10 * row)) = ${*:row+1:1}"); done
   expect_screen "${lines[@]}"
 }

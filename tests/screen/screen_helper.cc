@@ -34,11 +34,9 @@ int main(int argc, char **argv) {
   }
   if (mode == "grab") {
     Display *display = XOpenDisplay(nullptr);
-    return display != nullptr &&
-                   XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync,
-                                 GrabModeAsync, CurrentTime) == GrabSuccess
-               ? 0
-               : 1;
+    return display == nullptr ||
+           XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync,
+                         CurrentTime) != GrabSuccess;
   }
   Display *display = mode == "press" ? XOpenDisplay(nullptr) : nullptr;
   for (int word = 2; display != nullptr && word < argc; ++word) {

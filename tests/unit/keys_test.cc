@@ -19,9 +19,8 @@ bool library_started();  // with the save property
 
 namespace {
 
-std::string name_of(int library_key) { return key_name(file_scancode(library_key)); }
-
 TEST(KeyNames, RangesRowsAndEdges) {
+  const auto name_of = [](int key) { return std::string(key_name(file_scancode(key))); };
   for (int i = 0; i < 26; ++i) EXPECT_EQ(name_of(KEY_A + i), std::string(1, char('A' + i)));
   for (int i = 0; i < 10; ++i) EXPECT_EQ(name_of(KEY_0 + i), std::to_string(i));
   for (int i = 0; i < 10; ++i) EXPECT_EQ(name_of(KEY_0_PAD + i), std::to_string(i) + "_PAD");
