@@ -42,9 +42,8 @@ teardown() { end_program; }
   [[ $(section_keys 1) == "84 85 82 83 81 78 80" ]]
   press space
   expect_menu
-  # No wait for the later prompts: the presses queue up behind them; Shift just before a
-  # letter binds first, the keypad's = binds nothing. Smaller numbers make a shorter file:
-  # nothing of the longer one may stay behind.
+  # Typed ahead of the prompts, Shift just before a letter, the keypad's = (no key in the
+  # file); smaller numbers make a shorter file: nothing of the longer one may stay behind.
   start_capture 1
   press +q -q @30 +w -w @30 +e -e +Shift_L @5 +x -x -Shift_L KP_Equal
   expect_capture Q W E LSHIFT X
@@ -64,8 +63,7 @@ teardown() { end_program; }
   press b space
   expect_menu
   press -1 KP_2
-  # Dead keys, alone or before a letter, bind as themselves with the numbers a game's key[]
-  # sees for them on this layout.
+  # Dead keys, alone or before a letter: the numbers a game's key[] sees on this layout.
   start_capture 2
   press dead_acute a dead_grave ntilde ccedilla masculine apostrophe
   expect_capture COLON A IGUAL CLOSEBRACE SLASH BACKSLASH QUOTE

@@ -13,13 +13,11 @@ teardown() {
 }
 
 capture() { # player keys...: from the menu, the player's hotkey, then the keys and the closing one
-  local player=$1
-  shift
   focus_program
   expect_menu
-  start_capture "$player"
-  press "$@"
-  wait_for 5 eval "[[ \$(section_keys $player | wc -w) == 7 ]]"
+  start_capture "$1"
+  press "${@:2}"
+  wait_for 5 eval "[[ \$(section_keys $1 | wc -w) == 7 ]]"
 }
 refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # message
 

@@ -41,21 +41,17 @@ box_recorder() {
   # Renamed into place: another group's program may be running the one there now.
   printf '#!/bin/sh\n{ printf "%%s" "$6" >"$BOX"; } 2>/dev/null\nexec /usr/bin/xmessage "$@"\n' \
     >"$BOX_BIN/xmessage.$$"
-  chmod 755 "$BOX_BIN/xmessage.$$" || fail_with "no $BOX_BIN/xmessage.$$"
-  mv -f "$BOX_BIN/xmessage.$$" "$BOX_BIN/xmessage" || fail_with "no $BOX_BIN/xmessage"
+  { chmod 755 "$BOX_BIN/xmessage.$$" && mv -f "$BOX_BIN/xmessage.$$" "$BOX_BIN/xmessage"; } ||
+    fail_with "no $BOX_BIN/xmessage"
 }
 
-# A game directory for a program run as nobody (below): when the tests run as root, with a copy
-# of the program, in a place nobody can reach wherever the checkout lives.
+# A game directory and a copy of the program for a run as nobody (below), in a place nobody
+# can reach wherever the checkout lives.
 nobody_place() {
-  if [[ $(id -u) != 0 ]]; then
-    GAME=$BATS_TEST_TMPDIR/user
-    mkdir "$GAME" || fail_with "no directory $GAME"
-    return
-  fi
   PLACE=$(mktemp -d /tmp/brumo-nobody.XXXXXX) GAME=$PLACE/game
-  { chmod 755 "$PLACE" && mkdir "$GAME" && chown nobody "$GAME"; } || fail_with "no place for nobody"
-  install -m 755 "$BRUMO_SETUP" "$PLACE/brumo-setup" || fail_with "no copy of the program"
+  { chmod 755 "$PLACE" && mkdir "$GAME" && install -m 755 "$BRUMO_SETUP" "$PLACE/brumo-setup"; } ||
+    fail_with "no place for nobody"
+  [[ $(id -u) != 0 ]] || chown nobody "$GAME" || fail_with "$GAME not given to nobody"
 }
 
 # The program in the directory GAME (by default the test's own); its pid in PROGRAM, its status
@@ -63,9 +59,10 @@ nobody_place() {
 # that file permissions hold. RUN_WITH: a command line to run it through (a shell with a limit).
 start_program() {
   local program=$BRUMO_SETUP run_as=("${RUN_WITH[@]}")
-  if [[ ${1:-} == --nobody && $(id -u) == 0 ]]; then
+  if [[ ${1:-} == --nobody ]]; then
     [[ -n ${PLACE:-} ]] || nobody_place
-    program=$PLACE/brumo-setup run_as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+    program=$PLACE/brumo-setup
+    [[ $(id -u) != 0 ]] || run_as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
   fi
   T=${T:-$BATS_TEST_TMPDIR} GAME=${GAME:-$BATS_TEST_TMPDIR/game}
   mkdir -p "$GAME" || fail_with "no directory $GAME"
@@ -99,8 +96,7 @@ write_file() {
   cp "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
 }
 
-# Gives the program's window the keyboard as a desktop would: through the window manager
-# where one runs, directly on a bare display.
+# The window gets the keyboard as on a desktop: from the window manager where one runs.
 focus_program() {
   poll 10 xdotool search --name '^Brumo vs Tuk$' || fail_with "no window: $(cat "$T/err")"
   WINDOW=$(xdotool search --name '^Brumo vs Tuk$' | head -1)
@@ -116,16 +112,9 @@ press() { "$SCREEN_HELPER" press "$@" || fail_with "could not press $*"; }
 start_capture() { press "+$1"; expect_capture; press "-$1"; }
 hotkey() { press "+$1" @300 "-$1"; }
 
-# The program started, focused, in the menu, and the keys pressed.
-start_and_press() {
-  start_program
-  focus_program
-  expect_menu
-  (($# == 0)) || press "$@"
-}
+start_and_press() { start_program; focus_program; expect_menu; (($# == 0)) || press "$@"; } # keys
 
-# ESC in the menu, held until the program has gone: the menu reads it once a frame, and a
-# frame may come late under load. Then status 0.
+# ESC in the menu, held until the program has gone (a frame may come late under load).
 leave_with_esc() { press +Escape; expect_exit 0; press -Escape; }
 expect_exit() { # status
   poll 10 test -s "$T/status" || fail_with "still running"

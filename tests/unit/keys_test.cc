@@ -69,8 +69,7 @@ TEST(KeyPresses, EveryPressOnceInOrderButRepeatsTheHotkeysOwnPressAndPressesPast
   on_key_event(KEY_RSHIFT | released);
   tap(KEY_LSHIFT);
   EXPECT_EQ(take_all(), (std::vector<int>{KEY_LSHIFT, KEY_RSHIFT, KEY_LSHIFT}));
-  // The hotkey's press reaches the hook after the queue was cleared, with 1 still held; its
-  // next press counts.
+  // The hotkey's press reaches the hook after the queue was cleared, 1 still held; its next counts.
   tap(KEY_C);
   held[KEY_1] = 1;
   forget_key_presses(held);
@@ -152,8 +151,7 @@ TEST(Capture, KeysHandedOverBeforeTheLastNameIsDrawn) {
   screen = nullptr;
 }
 
-// The library's exit puts back the default action of SIGTERM: a program winding down must not
-// take it.
+// The library's exit puts back SIGTERM's default action: a program winding down must not take it.
 TEST(StopRequests, WaitUnansweredOnceTheProgramWindsDown) {
   block_stop_requests();
   sigset_t blocked;

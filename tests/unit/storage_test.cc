@@ -1,6 +1,5 @@
-// The binding file's byte check and trial save: what they accept, each kind of refusal with its
-// line in every line ending, the mends; the in-place write with failures injected. The file
-// system's cases (links, FIFOs, permissions, a full disk) run on screen.
+// The binding file's byte check and trial save (what they accept, each refusal with its line in
+// every line ending, the mends) and the in-place write with failures injected.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
