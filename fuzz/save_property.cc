@@ -59,9 +59,9 @@ std::string comments(const std::string &text) {
   return all;
 }
 
-int key_in(const std::string &text, const char *section, const char *action) {
+int key_in(const std::string &text, int player, std::size_t action) {
   set_config_data(text.data(), static_cast<int>(text.size()));
-  return get_config_int(section, action, -1);
+  return get_config_int(player == 0 ? "jugador0" : "jugador1", action_names[action], -1);
 }
 
 }  // namespace
@@ -98,12 +98,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
           "saved a file it refuses", text, saved);
     check(settings(saved, player) == settings(text, player), "settings changed", text, saved);
     check(comments(saved) == comments(text), "comments changed", text, saved);
-    const char *section = player == 0 ? "jugador0" : "jugador1";
     for (std::size_t action = 0; action < codes.size(); ++action) {
-      const int expected = codes[action] != no_file_scancode
-                               ? codes[action]
-                               : key_in(text, section, action_names[action]);
-      check(key_in(saved, section, action_names[action]) == expected, "key misplaced", text, saved);
+      const int code = codes[action];
+      const int want = code != no_file_scancode ? code : key_in(text, player, action);
+      check(key_in(saved, player, action) == want, "key misplaced", text, saved);
     }
     text = saved;
   }

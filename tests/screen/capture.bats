@@ -4,10 +4,7 @@
 
 load lib
 
-setup_file() {
-  start_display --wm
-  setxkbmap -layout es
-}
+setup_file() { start_display --wm; setxkbmap -layout es; }
 teardown_file() { stop_display; }
 teardown() { end_program; }
 

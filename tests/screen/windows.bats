@@ -10,14 +10,8 @@ setup_file() {
   source "$BRUMO_SOURCE/windows/wine-env.sh"
   brumo_wine_env "$DISPLAY" "$WINE_PREFIXES" || fail_with "no Wine prefix"
 }
-teardown_file() {
-  wineserver -k 2>/dev/null || true
-  stop_display
-}
-setup() {
-  RUN_WITH=(wine)
-  BOX_WINDOW='^brumo-setup$'
-}
+teardown_file() { wineserver -k 2>/dev/null || true; stop_display; }
+setup() { RUN_WITH=(wine) BOX_WINDOW='^brumo-setup$'; }
 teardown() { end_program; }
 
 @test "under Wine: the menu, a capture of arrows, a letter and modifiers with their names and numbers; the close button mid-capture ends with status 0 keeping the keys taken" {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <tuple>
 
 #include "app/messages.h"
 #include "storage/byte_check.h"
@@ -42,11 +43,8 @@ TEST(ByteCheck, AcceptsUtf8TextInAnyLineEndingUpToTheCap) {
 
 TEST(ByteCheckAndTrialSave, EveryRefusalInTheTextNamesItsLineInAnyLineEnding) {
   ASSERT_TRUE(library_started());
-  const struct {
-    std::string lines;  // '|' for the line break
-    file_problem problem;
-    int line;
-  } refused[] = {
+  const std::tuple<std::string, file_problem, int> refused[] = {
+      // '|' for the line break
       {"\xEF\xBB\xBF[a]|x = 1", file_has_byte_order_mark, 1},
       {"[a]|x = 8" + std::string(1, '\0') + "4|\xFF", file_has_nul_byte, 2},  // then a bad byte
       {"# Ram\xF3n|[jugador1]", file_not_utf8, 1},                            // Latin-1
@@ -77,11 +75,8 @@ TEST(TrialSave, AnEmptyLineWhereTheLibraryNeedsOneIsAllItAdds) {
   const std::string keys =
       "arriba = 9\nabajo = 9\nizquierda = 9\nderecha = 9\ntrompada = 9\n"
       "bloqueo = 9\npatada = 9\n";
-  const struct {
-    std::string text;
-    int player;
-    std::string saved;
-  } mended[] = {
+  const std::tuple<std::string, int, std::string> mended[] = {
+      // text, player, saved
       {"[jugador1]", 0, "[jugador1]\n\n[jugador0]\n" + keys},
       {"[jugador0]\r\narriba = 84\r\n[sonido]\r\nvolumen = 3\r\n", 0,
        "[jugador0]\n" + keys + "\n[sonido]\nvolumen = 3\n"},
