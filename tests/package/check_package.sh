@@ -4,7 +4,7 @@
 set -eu -o pipefail
 build=$1 source=$2 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failed() { echo "FAIL: $*" >&2 && exit 1; }
+failed() { echo "FAIL: $*" >&2; exit 1; }
 layout() { # root: the program, the manual, the README and the copyright file
   test -x "$1/bin/brumo-setup" || failed "$1: no bin/brumo-setup"
   gzip -dc "$1/share/man/man6/brumo-setup.6.gz" | cmp -s - "$source/docs/brumo-setup.6" || failed "$1: manual"
@@ -12,7 +12,8 @@ layout() { # root: the program, the manual, the README and the copyright file
     cmp -s "$1/share/doc/brumo-setup/${doc%%:*}" "$source/${doc#*:}" || failed "$1: ${doc%%:*}"
   done
 }
-cmake --install "$build" --prefix "$work/stage" >/dev/null && layout "$work/stage"
+cmake --install "$build" --prefix "$work/stage" >/dev/null || failed "cmake --install"
+layout "$work/stage"
 cpack -G DEB -B "$work/cpack" --config "$build/CPackConfig.cmake" >/dev/null
 deb=$(echo "$work"/cpack/*.deb)
 field() { dpkg-deb -f "$deb" "$1"; }
@@ -21,7 +22,8 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Recommends) == *x11-utils*xfonts-base* ]] || failed "Recommends: $(field Recommends)"
 [[ $(field Depends) =~ (^|, )liballegro4\.4[\ ,] && $(field Depends) != *-dev* ]] ||
   failed "Depends: $(field Depends)"
-dpkg-deb -x "$deb" "$work/root" && layout "$work/root/usr"
+dpkg-deb -x "$deb" "$work/root" || failed "dpkg-deb -x"
+layout "$work/root/usr"
 gzip -dc "$work/root/usr/share/doc/brumo-setup/changelog.Debian.gz" | head -1 |
   grep -q "^brumo-setup ($(field Version)) " || failed "changelog's latest entry"
 echo "check_package: the install tree and the package hold what they should"

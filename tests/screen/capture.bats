@@ -31,9 +31,7 @@ teardown() { end_program; }
   ln "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/hard-link"
   start_and_press
   start_capture 1
-  press Up Down Left
-  expect_capture ARRIBA ABAJO IZQUIERDA
-  press Right Next Home Prior
+  press Up Down Left Right Next Home Prior
   SHOT=capture.png expect_capture ARRIBA ABAJO IZQUIERDA DERECHA PGDN HOME PGUP
   # Saved before the last name is drawn.
   [[ $(section_keys 1) == "84 85 82 83 81 78 80" ]]

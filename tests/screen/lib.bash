@@ -1,8 +1,7 @@
-# The on-screen tests' shared steps: a virtual display per test file, the real program in each
-# test's own empty directory, keys pressed one keycode each through XTest, the window read back
-# with xwd. BRUMO_SETUP and SCREEN_HELPER name the programs under test.
-# Every helper ends the test itself when a step fails, wherever it is called from: bash ignores
-# errexit inside a function called from a condition or an && chain.
+# The on-screen tests' shared steps: a display per test file, the program (BRUMO_SETUP) in each
+# test's own directory, keys pressed one keycode each through XTest (SCREEN_HELPER), the window
+# read back with xwd. Every helper ends the test itself when a step fails, wherever it is called
+# from: bash ignores errexit inside a function called from a condition or an && chain.
 bats_require_minimum_version 1.5.0
 BATS_TEST_TIMEOUT=${BATS_TEST_TIMEOUT:-150}
 

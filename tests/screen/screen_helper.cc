@@ -53,10 +53,8 @@ int main(int argc, char **argv) {
       return 2;
     }
     if (press[0] != '-') XTestFakeKeyEvent(display, keycode, True, CurrentTime);
-    if (tap) {
-      XSync(display, False);
-      usleep(80000);
-    }
+    XSync(display, False);
+    if (tap) usleep(80000);
     if (press[0] != '+') XTestFakeKeyEvent(display, keycode, False, CurrentTime);
     XSync(display, False);
   }

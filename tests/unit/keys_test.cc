@@ -94,10 +94,9 @@ std::vector<int> started;
 
 TEST(HotkeyStep, MainKeyboardDigitsStartOncePerPressInPlayerOrder) {
   volatile char keys[KEY_MAX] = {};
-  char key1_held = 0;
-  char key2_held = 0;
+  char held[2] = {};
   const auto step = [&] {
-    hotkey_step(keys, key1_held, key2_held, [](int player) { started.push_back(player); });
+    hotkey_step(keys, held[0], held[1], [](int player) { started.push_back(player); });
   };
   keys[KEY_1_PAD] = keys[KEY_2_PAD] = 1;
   step();
@@ -146,7 +145,6 @@ TEST(Capture, KeysHandedOverBeforeTheLastNameIsDrawn) {
   wait_for_closing_key(stop);
   EXPECT_EQ(take_key_press(), -1);  // F closed the list
   typist.join();
-
   destroy_bitmap(screen);
   screen = nullptr;
 }
