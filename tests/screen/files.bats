@@ -101,11 +101,7 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
 @test "a second copy is refused; edits made meanwhile are kept, in place or renamed; a file swapped for a FIFO or a link is refused" {
   write_file '[jugador0]\narriba = 1\n\n'
   start_program
-  (
-    T=$BATS_TEST_TMPDIR/second
-    mkdir "$T"
-    refused_at_start 'otra copia de brumo-setup ya esta configurando las teclas en este directorio; cierrela antes de abrir otra'
-  )
+  second_copy_refused
   printf '[sonido]\nvolumen = 3\n\n' >>"$GAME/brumo.ini"
   capture 2 a b c d e f g space
   # As editors save: a new file renamed over the old one.
@@ -115,7 +111,6 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
   [[ $(grep -cx -e 'volumen = 3' -e 'modo = 2' "$GAME/brumo.ini") == 2 ]]
   expect_keys 2 "1 2 3 4 5 6 7"
   # A FIFO in the middle of a capture: the save must neither block nor write.
-  expect_menu
   start_capture 2
   press o p
   mv "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/kept"

@@ -147,6 +147,10 @@ expect_refusal() { # line
 }
 
 refused_at_start() { start_program "${@:2}"; expect_refusal "$1"; } # line [--nobody]
+second_copy_refused() { # while the program runs in GAME; the second copy's own files in $T
+  (T=$BATS_TEST_TMPDIR/second; mkdir "$T" || fail_with "no $T"
+    refused_at_start 'otra copia de brumo-setup ya esta configurando las teclas en este directorio; cierrela antes de abrir otra')
+}
 
 # Polls until the window shows exactly the "x y text" lines given, blue on black; if it never
 # does, leaves both pictures as PNG. SHOT=name saves the picture in BRUMO_SCREENSHOT_DIR.

@@ -35,11 +35,7 @@ teardown() { end_program; }
   refused_at_start '"brumo.ini", linea 1: empieza con una marca de orden de bytes (BOM); guardelo como UTF-8 sin BOM; no se ha modificado'
   write_file '[jugador0]\r\narriba = 84\r\n'
   start_and_press
-  (
-    T=$BATS_TEST_TMPDIR/second
-    mkdir "$T"
-    refused_at_start 'otra copia de brumo-setup ya esta configurando las teclas en este directorio; cierrela antes de abrir otra'
-  )
+  second_copy_refused
   leave_with_esc
   cmp "$BATS_TEST_TMPDIR/before" "$GAME/brumo.ini"
 }

@@ -108,8 +108,7 @@ ssize_t failing_write(int fd, const void *bytes, std::size_t size, off_t offset)
   return system_write_at(fd, bytes, size / 2 + 1, offset);  // half, then the rest
 }
 
-// Also: reads, writes and trial saves leave no file open behind them.
-TEST(WriteInPlace, LeavesExactlyTheNewTextOrPutsTheOldOneBack) {
+TEST(WriteInPlace, LeavesExactlyTheNewTextOrPutsTheOldOneBackAndNoFileOpen) {
   ASSERT_TRUE(library_started());
   const auto open_files = [] {
     return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
