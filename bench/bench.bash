@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# make bench: the real program on a virtual display, started, focused and played with the
-# on-screen tests' own steps (tests/screen/lib.bash, screen_helper); bench_watch sends each timed
-# key and polls the screen about every millisecond. Then the check of a file at the size cap.
+# make bench: the real program on a virtual display, started and focused with the on-screen
+# tests' own steps (tests/screen/lib.bash, screen_helper), played by bench_watch, which polls the
+# screen about every millisecond; then the check of a file at the size cap.
 # Usage: bench/bench.bash BUILD_DIR [runs]; BRUMO_SETUP may name another build of the program.
 set -euo pipefail
 # The program keeps the caller's locale, which its keyboard follows: only awk and sort get C's.
@@ -15,14 +15,8 @@ bats_require_minimum_version() { :; }
 source "$(dirname "$0")/../tests/screen/lib.bash"
 BATS_FILE_TMPDIR=$(mktemp -d /tmp/brumo-bench.XXXXXX)
 DATA=$BATS_FILE_TMPDIR/data SCREENS=$BATS_FILE_TMPDIR/screens
-finish() { # TERM first: lib.bash's kill -9 would leave the library's shared screen memory behind
-  if [[ -n ${PROGRAM:-} ]] && kill -TERM "$PROGRAM" 2>/dev/null; then poll 2 test -s "$T/status" || true; fi
-  end_program
-  stop_display
-  rm -rf "$BATS_FILE_TMPDIR"
-}
-trap finish EXIT
-trap 'exit 130' INT TERM
+finish() { end_program; stop_display; rm -rf "$BATS_FILE_TMPDIR"; }
+trap finish EXIT && trap 'exit 130' INT TERM
 mkdir "$DATA" "$SCREENS"
 
 # lib.bash's screens, rendered once for the watcher rather than compared with xwd.
@@ -34,28 +28,29 @@ add() { echo "$2" >>"$DATA/$1" || fail_with "cannot write $DATA/$1"; } # figure 
 calc() { LC_ALL=C awk "BEGIN { printf \"%.3f\", $1 }" || fail_with "awk failed on $1"; }
 warn() { echo "brumo-bench: warning, run $RUN: $1" >&2 && add warnings "run $RUN"; }
 
-# figure ("-": no figure) and the watcher's arguments; the poll counts add up in $DATA/polls.
-watch_for() {
-  local out
-  out=$("$WATCH" "${@:2}") || fail_with "run $RUN: gave up on bench_watch ${*:2}; stderr: $(<"$T/err")"
-  add polls "${out#* }"
-  [[ $1 == - ]] || add "$1" "${out%% *}"
-}
-
-# The watcher sends each timed key and returns holding it; screen_helper releases it.
-capture_once() { # hotkey
-  watch_for hotkey_to_prompt_ms -w "$WINDOW" -k "$1" "$SCREENS/capture0.rgb"
-  press "-$1"
-  for ((i = 0; i < ${#KEYS[@]}; i++)); do
-    # Only the key's own row: the next prompt comes 50 ms later and may or may not be up yet.
-    watch_for key_to_name_ms -w "$WINDOW" -b "$SCREENS/capture$i.rgb" -k "${KEYS[i]}" \
-      -r $((10 + 10 * i)),10 "$SCREENS/capture$((i + 1)).rgb"
-    press "-${KEYS[i]}"
+# Both captures and ESC, played by the watcher, each key right after the screen before it: the
+# hotkey, the keys, the closing key 200 ms after the list (past the program's pause and the save).
+play() {
+  local steps=() times hotkey i j
+  for hotkey in 1 2; do
+    steps+=(-k $hotkey "$SCREENS/capture0.rgb")
+    for ((i = 0; i < ${#KEYS[@]}; i++)); do
+      # Only the key's own row: the next prompt comes 50 ms later and may or may not be up yet.
+      steps+=(-b "$SCREENS/capture$i.rgb" -k "${KEYS[i]}" -r $((10 + 10 * i)),10 "$SCREENS/capture$((i + 1)).rgb")
+    done
+    steps+=(-b "$SCREENS/capture$i.rgb" -z 200 -k space "$SCREENS/menu.rgb")
   done
-  watch_for - -w "$WINDOW" "$SCREENS/capture${#KEYS[@]}.rgb"
-  sleep 0.2 # past the program's own 50 ms pause and the save: the closing key finds it waiting
-  watch_for close_to_menu_ms -w "$WINDOW" -k space "$SCREENS/menu.rgb"
-  press -space
+  mapfile -t times < <("$WATCH" -w "$WINDOW" "${steps[@]}" -k Escape -p "$PROGRAM" || echo failed)
+  [[ ${times[-1]} != failed && ${#times[@]} == $((2 * i + 6)) ]] ||
+    fail_with "run $RUN: bench_watch gave up: ${times[*]}; stderr: $(<"$T/err")"
+  for j in 0 $((i + 2)); do
+    add hotkey_to_prompt_ms "${times[j]}"
+    for ((i = 1; i <= ${#KEYS[@]}; i++)); do add key_to_name_ms "${times[j + i]}"; done
+    add close_to_menu_ms "${times[j + i]}"
+  done
+  add esc_to_exit_ms "${times[-2]% *}"
+  add peak_rss_mb "$(calc "${times[-2]#* } / 1024")"
+  add polls "${times[-1]}"
 }
 
 cpu_ticks() { awk '{ sub(/.*\) /, ""); print $12 + $13 }' "/proc/$PROGRAM/stat" || fail_with "no CPU time"; }
@@ -64,13 +59,13 @@ one_run() {
   mkdir "$T" || fail_with "no directory $T"
   # The watcher, ready before the program starts, reads where its window appears.
   "$WATCH" -s "$T/ready" "$SCREENS/menu.rgb" >"$T/menu" 2>&1 &
-  local watcher=$! ticks from rss
+  local watcher=$! ticks from
   wait_for 5 test -e "$T/ready"
   # The time of the exec itself: lib.bash's subshells before it take several ms.
   RUN_WITH=(bash -c 'echo "${EPOCHREALTIME/[.,]/}" >"$0" && exec "$@"' "$T/exec")
   start_program
   wait "$watcher" || fail_with "run $RUN: no menu: $(cat "$T/menu" "$T/err")"
-  read -r shown polls <"$T/menu" || fail_with "run $RUN: no time from the watcher"
+  { read -r shown && read -r polls; } <"$T/menu" || fail_with "run $RUN: no time from the watcher"
   add polls "$polls"
   add startup_ms "$(calc "$shown - $(<"$T/exec") / 1000")"
   focus_program
@@ -80,12 +75,7 @@ one_run() {
     ticks=$(($(cpu_ticks) - ticks)) || fail_with "no CPU time of $PROGRAM"
     add idle_cpu_percent "$(calc "100 * $ticks / $(getconf CLK_TCK) / (${EPOCHREALTIME/[.,]/} - $from) * 1e6")"
   fi
-  capture_once 1
-  capture_once 2
-  rss=$(LC_ALL=C awk '/^VmHWM:/ { printf "%.3f", $2 / 1024 }' "/proc/$PROGRAM/status") || fail_with "no VmHWM"
-  add peak_rss_mb "$rss"
-  watch_for esc_to_exit_ms -k Escape -p "$PROGRAM"
-  press -Escape
+  play
   poll 5 test -s "$T/status" || fail_with "run $RUN: no exit status"
   PROGRAM=
   [[ $(<"$T/status") == 0 ]] || warn "exit status $(<"$T/status")"

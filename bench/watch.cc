@@ -1,10 +1,9 @@
-// The bench's screen watcher: polls the window (by default the top left 320x240 of the screen,
-// where the program's window appears on a bare display) about every millisecond through shared
-// memory. Waits untimed for all of BEFORE, sends KEYSYM down through XTest, then times until rows
-// [TOP, TOP + ROWS) show AFTER (raw RGB from screen_helper render) or process PID has ended.
-//   bench_watch [-w WINDOW] [-b BEFORE] [-k KEYSYM] [-r TOP,ROWS] [-s READY_FILE] (AFTER | -p PID)
-// Prints the ms from key to the read that saw it (without a key: that read's Unix time in ms),
-// then the reads, their ms in all, and the reads and ms before the one that ended each wait.
+// The bench's screen watcher: polls the window (by default the screen's top left 320x240) about
+// every millisecond through shared memory, and plays steps, each right after the one before:
+//   bench_watch [-w WINDOW] [-s READY] ([-b BEFORE] [-z MS] [-k KEY] [-r TOP,ROWS] AFTER|-p PID)...
+// A step waits for BEFORE, then MS; presses KEY (a keysym, through XTest); times until rows from
+// TOP show AFTER (raw RGB from screen_helper render) or PID has ended; lets go; prints that time
+// (no KEY: its Unix time) in ms, and PID's VmHWM in kB before KEY. Last, the reads and polls.
 #include <X11/Xlib.h>
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/XTest.h>
@@ -15,9 +14,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -41,9 +40,7 @@ double ms(std::chrono::nanoseconds span) {
 // "" for a file gone; a read that fails midway (a process ended) ends the text there.
 std::string text_of(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Whether rows [top, top + rows) are those of rgb; a window not on the screen shows nothing.
@@ -76,25 +73,37 @@ steady::time_point until(const std::string &what, const Seen &seen) {
   }
 }
 
+struct step {
+  std::string before, key, pid, after;
+  int pause_ms = 0, top = 0, rows = height;
+};
+
 }  // namespace
 
 int main(int argc, char **argv) {
-  std::string window, before, key, pid, ready, after;
-  int top = 0, rows = height;
-  for (int option; (option = getopt(argc, argv, "w:b:k:r:s:p:")) != -1;) {
-    if (option == 'w') window = optarg;
-    if (option == 'b') before = text_of(optarg);
-    if (option == 'k') key = optarg;
-    if (option == 'r' && std::sscanf(optarg, "%d,%d", &top, &rows) != 2) return 2;
-    if (option == 's') ready = optarg;
-    if (option == 'p') pid = optarg;
-    if (option == '?') return 2;
-  }
-  if (optind < argc) after = text_of(argv[optind]);
+  std::string window, ready;
+  std::vector<step> steps(1);
   const std::size_t size = 3 * width * height;
-  if ((after.size() == size) == !pid.empty() || (!before.empty() && before.size() != size) ||
-      top < 0 || rows < 1 || top + rows > height)
-    fail("wrong arguments or pictures: see the top of bench/watch.cc");
+  while (optind < argc) {
+    const int option = getopt(argc, argv, "+w:s:b:z:k:r:p:");
+    step &now = steps.back();
+    if (option == -1) now.after = text_of(argv[optind++]);
+    if (option == 'w') window = optarg;
+    if (option == 's') ready = optarg;
+    if (option == 'b') now.before = text_of(optarg);
+    if (option == 'z') now.pause_ms = std::atoi(optarg);
+    if (option == 'k') now.key = optarg;
+    if (option == 'r' && std::sscanf(optarg, "%d,%d", &now.top, &now.rows) != 2) return 2;
+    if (option == 'p') now.pid = optarg;
+    if (option == '?') return 2;
+    if (option != -1 && option != 'p') continue;  // AFTER or PID ends a step
+    if ((now.after.size() == size) == !now.pid.empty() ||
+        (!now.before.empty() && now.before.size() != size) || now.top < 0 || now.rows < 1 ||
+        now.top + now.rows > height)
+      fail("wrong arguments or pictures: see the top of bench/watch.cc");
+    steps.emplace_back();
+  }
+  steps.pop_back();
   display = XOpenDisplay(nullptr);
   if (display == nullptr) fail("no display");
   XSetErrorHandler([](Display *, XErrorEvent *) { return 0; });
@@ -115,25 +124,32 @@ int main(int argc, char **argv) {
   XSync(display, False);
   shmctl(segment.shmid, IPC_RMID, nullptr);
   if (!ready.empty() && !std::ofstream(ready)) fail("cannot write " + ready);
-  if (!before.empty()) until("the screen before the key", [&] { return shows(before, 0, height); });
-  auto from = steady::now();
-  if (!key.empty()) {
-    const KeySym symbol = XStringToKeysym(key.c_str());
-    const KeyCode code = symbol == NoSymbol ? 0 : XKeysymToKeycode(display, symbol);
-    if (code == 0) fail("no key for " + key);
-    from = steady::now();
-    XTestFakeKeyEvent(display, code, True, CurrentTime);
+  for (const step &s : steps) {
+    const KeyCode code = XKeysymToKeycode(display, XStringToKeysym(s.key.c_str()));
+    if (code == 0 && !s.key.empty()) fail("no key for " + s.key);
+    if (!s.before.empty())
+      until("the screen before " + s.key, [&] { return shows(s.before, 0, height); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(s.pause_ms));
+    const std::string status = s.pid.empty() ? "" : text_of("/proc/" + s.pid + "/status");
+    const std::size_t peak = status.find("VmHWM:");
+    const auto from = steady::now();
+    if (code != 0) XTestFakeKeyEvent(display, code, True, CurrentTime);
     XSync(display, False);
+    const auto seen = s.pid.empty()
+                          ? until("the screen", [&] { return shows(s.after, s.top, s.rows); })
+                          : until("the end of " + s.pid, [&] {  // gone, or a zombie
+                              const std::string stat = text_of("/proc/" + s.pid + "/stat");
+                              return stat.empty() || stat.find(") Z ") != std::string::npos;
+                            });
+    if (code != 0) XTestFakeKeyEvent(display, code, False, CurrentTime);
+    XSync(display, False);
+    const double unix_ms =
+        ms(std::chrono::system_clock::now().time_since_epoch()) - ms(steady::now() - seen);
+    std::printf("%.3f", code == 0 ? unix_ms : ms(seen - from));
+    if (peak != std::string::npos) std::printf(" %ld", std::atol(status.c_str() + peak + 6));
+    std::printf("\n");
   }
-  const auto seen = pid.empty() ? until("the screen", [&] { return shows(after, top, rows); })
-                                : until("the end of " + pid, [&] {  // gone, or a zombie
-                                    const std::string stat = text_of("/proc/" + pid + "/stat");
-                                    return stat.empty() || stat.find(") Z ") != std::string::npos;
-                                  });
-  const double unix_ms =
-      ms(std::chrono::system_clock::now().time_since_epoch()) - ms(steady::now() - seen);
-  std::printf("%.3f %ld %.3f %ld %.3f\n", key.empty() ? unix_ms : ms(seen - from), reads, read_ms,
-              intervals, span_ms);
+  std::printf("%ld %.3f %ld %.3f\n", reads, read_ms, intervals, span_ms);
   XCloseDisplay(display);
   return 0;
 }
