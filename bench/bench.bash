@@ -44,9 +44,9 @@ play() {
   [[ ${times[-1]} != failed && ${#times[@]} == $((2 * i + 6)) ]] ||
     fail_with "run $RUN: bench_watch gave up: ${times[*]}; stderr: $(<"$T/err")"
   for j in 0 $((i + 2)); do
-    add hotkey_to_prompt_ms "${times[j]}"
-    for ((i = 1; i <= ${#KEYS[@]}; i++)); do add key_to_name_ms "${times[j + i]}"; done
-    add close_to_menu_ms "${times[j + i]}"
+    add hotkey_to_prompt_ms "${times[j]% *}"
+    for ((i = 1; i <= ${#KEYS[@]}; i++)); do add key_to_name_ms "${times[j + i]% *}"; done
+    add close_to_menu_ms "${times[j + i]% *}"
   done
   add esc_to_exit_ms "${times[-2]% *}"
   add peak_rss_mb "$(calc "${times[-2]#* } / 1024")"
@@ -65,7 +65,7 @@ one_run() {
   RUN_WITH=(bash -c 'echo "${EPOCHREALTIME/[.,]/}" >"$0" && exec "$@"' "$T/exec")
   start_program
   wait "$watcher" || fail_with "run $RUN: no menu: $(cat "$T/menu" "$T/err")"
-  { read -r shown && read -r polls; } <"$T/menu" || fail_with "run $RUN: no time from the watcher"
+  { read -r shown _ && read -r polls; } <"$T/menu" || fail_with "run $RUN: no time from the watcher"
   add polls "$polls"
   add startup_ms "$(calc "$shown - $(<"$T/exec") / 1000")"
   focus_program

@@ -3,7 +3,7 @@
 //   bench_watch [-w WINDOW] [-s READY] ([-b BEFORE] [-z MS] [-k KEY] [-r TOP,ROWS] AFTER|-p PID)...
 // A step waits for BEFORE, then MS; presses KEY (a keysym, through XTest); times until rows from
 // TOP show AFTER (raw RGB from screen_helper render) or PID has ended; lets go; prints that time
-// (no KEY: its Unix time) in ms, and PID's VmHWM in kB before KEY. Last, the reads and polls.
+// (no KEY: its Unix time) in ms and PID's VmHWM in kB before KEY (or -1). Last: reads and polls.
 #include <X11/Xlib.h>
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/XTest.h>
@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,8 +40,9 @@ double ms(std::chrono::nanoseconds span) {
 
 // "" for a file gone; a read that fails midway (a process ended) ends the text there.
 std::string text_of(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
 }
 
 // Whether rows [top, top + rows) are those of rgb; a window not on the screen shows nothing.
@@ -110,10 +112,9 @@ int main(int argc, char **argv) {
   drawable = window.empty() ? DefaultRootWindow(display) : std::stoul(window);
   // One segment for all reads, marked for removal once both ends hold it: it goes with them.
   XShmSegmentInfo segment{};
-  const int screen = DefaultScreen(display);
-  image = XShmCreateImage(display, DefaultVisual(display, screen),
-                          static_cast<unsigned>(DefaultDepth(display, screen)), ZPixmap, nullptr,
-                          &segment, width, height);
+  image = XShmCreateImage(display, DefaultVisual(display, DefaultScreen(display)),
+                          static_cast<unsigned>(DefaultDepth(display, DefaultScreen(display))),
+                          ZPixmap, nullptr, &segment, width, height);
   if (image == nullptr || image->bits_per_pixel != 32 || image->byte_order != LSBFirst)
     fail("the display has no 32-bit shared-memory pictures");
   segment.shmid = shmget(IPC_PRIVATE, static_cast<std::size_t>(image->bytes_per_line) * height,
@@ -125,10 +126,10 @@ int main(int argc, char **argv) {
   shmctl(segment.shmid, IPC_RMID, nullptr);
   if (!ready.empty() && !std::ofstream(ready)) fail("cannot write " + ready);
   for (const step &s : steps) {
-    const KeyCode code = XKeysymToKeycode(display, XStringToKeysym(s.key.c_str()));
+    const KeyCode code =
+        s.key.empty() ? 0 : XKeysymToKeycode(display, XStringToKeysym(s.key.c_str()));
     if (code == 0 && !s.key.empty()) fail("no key for " + s.key);
-    if (!s.before.empty())
-      until("the screen before " + s.key, [&] { return shows(s.before, 0, height); });
+    if (!s.before.empty()) until("the screen before", [&] { return shows(s.before, 0, height); });
     std::this_thread::sleep_for(std::chrono::milliseconds(s.pause_ms));
     const std::string status = s.pid.empty() ? "" : text_of("/proc/" + s.pid + "/status");
     const std::size_t peak = status.find("VmHWM:");
@@ -145,9 +146,8 @@ int main(int argc, char **argv) {
     XSync(display, False);
     const double unix_ms =
         ms(std::chrono::system_clock::now().time_since_epoch()) - ms(steady::now() - seen);
-    std::printf("%.3f", code == 0 ? unix_ms : ms(seen - from));
-    if (peak != std::string::npos) std::printf(" %ld", std::atol(status.c_str() + peak + 6));
-    std::printf("\n");
+    std::printf("%.3f %ld\n", code == 0 ? unix_ms : ms(seen - from),
+                peak == std::string::npos ? -1L : std::atol(status.c_str() + peak + 6));
   }
   std::printf("%ld %.3f %ld %.3f\n", reads, read_ms, intervals, span_ms);
   XCloseDisplay(display);
