@@ -5,6 +5,7 @@
 // fuzz; built into the unit tests, it runs over fuzz/corpus and thousands of random files.
 #include <allegro.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -36,9 +37,8 @@ std::string settings(const std::string &text, int player) {
     const bool captured = ustricmp(section, player == 0 ? "[jugador0]" : "[jugador1]") == 0;
     const char **names = nullptr;
     for (int n = list_config_entries(section, &names) - 1; n >= 0; --n) {
-      bool key = false;
-      for (const char *action : action_names) key = key || ustricmp(action, names[n]) == 0;
-      if (!captured || !key)
+      const auto named = [&](const char *action) { return ustricmp(action, names[n]) == 0; };
+      if (!captured || std::none_of(action_names.begin(), action_names.end(), named))
         all +=
             std::string(section) + names[n] + "=" + get_config_string(section, names[n], "") + "\n";
     }

@@ -7,8 +7,7 @@ BATS_TEST_TIMEOUT=${BATS_TEST_TIMEOUT:-150}
 
 fail_with() { echo "$@" >&2; exit 1; }
 poll() { # seconds command...: polls the command until it succeeds; status 1 when time runs out
-  local end=$((SECONDS + $1))
-  shift
+  local end=$((SECONDS + $1)); shift
   until "$@" >/dev/null 2>&1; do
     ((SECONDS <= end)) || return 1
     sleep 0.05
@@ -140,8 +139,7 @@ expect_refusal() { # line
   [[ ! -e $T/before ]] || cmp "$T/before" "$GAME/brumo.ini" || fail_with "brumo.ini changed"
   # The box said the same, in lines of at most 60 characters (nobody cannot keep it).
   [[ -n ${PLACE:-} && $(id -u) == 0 || $BOX_WINDOW != '^xmessage$' ]] && return
-  local box
-  box=$(cat "$T/box") || fail_with "the message box showed nothing"
+  local box; box=$(cat "$T/box") || fail_with "the message box showed nothing"
   [[ ${box//$'\n'/ } == "brumo-setup: $1" ]] || fail_with "message box: $box"
   [[ -z $(awk 'length > 60' "$T/box") ]] || fail_with "message box lines too long: $box"
 }

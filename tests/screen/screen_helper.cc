@@ -2,7 +2,8 @@
 // must show, from "x y text" lines on stdin, as raw 320x240 RGB on stdout. "grab":
 // succeeds if the keyboard can be grabbed, as a screen locker must. "press": one key event per
 // word through XTest, as a keyboard sends them (never an extra modifier): KEYSYM taps it (down,
-// 80 ms, up), +KEYSYM and -KEYSYM press and release it, @N waits N milliseconds.
+// 80 ms, up), +KEYSYM and -KEYSYM press and release it, @N waits N milliseconds; #N in place of
+// KEYSYM is keycode N (AltGr, 108, shares its keysym with another keycode on most layouts).
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <allegro.h>
@@ -46,8 +47,11 @@ int main(int argc, char **argv) {
       continue;
     }
     const bool tap = press[0] != '+' && press[0] != '-';
-    const KeySym keysym = XStringToKeysym(press.c_str() + (tap ? 0 : 1));
-    const KeyCode keycode = keysym == NoSymbol ? 0 : XKeysymToKeycode(display, keysym);
+    const std::string name = press.substr(tap ? 0 : 1);
+    const KeySym keysym = name[0] == '#' ? NoSymbol : XStringToKeysym(name.c_str());
+    const KeyCode keycode = name[0] == '#'       ? static_cast<KeyCode>(std::stoi(name.substr(1)))
+                            : keysym == NoSymbol ? 0
+                                                 : XKeysymToKeycode(display, keysym);
     if (keycode == 0) {
       std::fprintf(stderr, "screen_helper: no key for %s\n", press.c_str());
       return 2;

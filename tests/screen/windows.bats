@@ -5,7 +5,7 @@
 load lib
 
 setup_file() {
-  start_display --wm
+  start_display --wm; setxkbmap -layout es
   # shellcheck source=../../windows/wine-env.sh
   source "$BRUMO_SOURCE/windows/wine-env.sh"
   brumo_wine_env "$DISPLAY" "$WINE_PREFIXES" || fail_with "no Wine prefix"
@@ -14,7 +14,7 @@ teardown_file() { wineserver -k 2>/dev/null || true; stop_display; }
 setup() { RUN_WITH=(wine) BOX_WINDOW='^brumo-setup$'; }
 teardown() { end_program; }
 
-@test "under Wine: the menu, a capture of arrows, a letter and modifiers with their names and numbers; the close button mid-capture ends with status 0 keeping the keys taken" {
+@test "under Wine: the menu, a capture of arrows, a letter and modifiers with their names and numbers; on a Spanish layout AltGr binds ALTGR alone; the close button mid-capture ends with status 0 keeping the keys taken" {
   start_and_press
   start_capture 1
   press Up Down Left Right a Shift_L Control_R
@@ -23,11 +23,11 @@ teardown() { end_program; }
   press space
   expect_menu
   start_capture 2
-  press q w
-  expect_capture Q W
+  press Control_L '#108' Alt_L
+  expect_capture LCONTROL ALTGR ALT
   wmctrl -c 'Brumo vs Tuk'
   expect_exit 0
-  expect_keys 2 "17 23"
+  expect_keys 2 "105 108 107"
 }
 
 @test "under Wine: a refused file is left as it was, and a second copy is refused" {

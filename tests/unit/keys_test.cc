@@ -46,7 +46,6 @@ TEST(KeyNames, RangesRowsAndEdges) {
 }
 
 constexpr int released = 0x80;
-
 void tap(int scancode) {
   on_key_event(scancode);
   on_key_event(scancode | released);
