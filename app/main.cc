@@ -2,12 +2,11 @@
 // and runs the menu loop until ESC, a signal or the window's close button.
 #include <allegro.h>
 
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include <unistd.h>
 
 #include "app/failure.h"
 #include "app/menu.h"
@@ -64,6 +63,7 @@ void start_up() {
   if (install_timer() != 0) refuse(describe(timer_not_installed, library_error()));
   if (install_keyboard() != 0) refuse(describe(keyboard_not_installed, library_error()));
   install_key_presses();
+  repeat_held_keys_as_presses();
   // Installed with the rest of the library's input, but never shown nor read: a missing mouse
   // is no reason to stop.
   install_mouse();
@@ -97,10 +97,9 @@ void run_capture(int player) {
 
 int main() {
   start_up();
-  char key1_held = 0;
-  char key2_held = 0;
+  char held[2] = {};  // the hotkeys 1 and 2
   while (key[KEY_ESC] == 0 && stop_requested == 0) {
-    hotkey_step(key, key1_held, key2_held, run_capture);
+    hotkey_step(key, held[0], held[1], run_capture);
     draw_menu();
   }
   // Every capture is on disk already.

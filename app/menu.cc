@@ -32,8 +32,7 @@ void draw_menu() {
   vsync();
   while (retrace_count == last_retrace) rest(1);
   clear_bitmap(screen);
-  for (const menu_line &line : menu_lines) {
-    // Background 0 is the library's default text mode: each cell opaque black.
+  // Background 0 is the library's default text mode: each cell opaque black.
+  for (const menu_line &line : menu_lines)
     textprintf_ex(screen, font, line.x, line.y, colour, 0, "%s", line.text);
-  }
 }

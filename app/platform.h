@@ -21,3 +21,7 @@ void block_stop_requests();
 // noticed it, and must end the process (with _exit: the library's shutdown would talk to the
 // dead display and crash or hang).
 void watch_display_loss(void (*on_loss)());
+
+// Once the library has opened the display: a held key repeats as presses alone (X11 sends a
+// release and a press, which the library now and then hands over apart: the key binds again).
+void repeat_held_keys_as_presses();

@@ -1,6 +1,7 @@
 // The shell on POSIX and X11: stop signals raise the flag, and Xlib's report of a lost display
 // runs the program's handler, which never returns (Xlib exits when it does, and the library's
 // exit handlers then use the dead connection).
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <unistd.h>
 
@@ -9,6 +10,13 @@
 #include <cstdlib>
 
 #include "app/platform.h"
+
+// The library's X11 state: exported but not in its installed headers. It begins with the
+// connection the library reads the keyboard from.
+struct library_x11_state {
+  Display *display;
+};
+extern "C" library_x11_state _xwin;  // NOLINT: the library's own name
 
 namespace {
 
@@ -54,4 +62,8 @@ void block_stop_requests() {
 void watch_display_loss(void (*on_loss)()) {
   loss_action = on_loss;
   XSetIOErrorHandler(on_io_error);
+}
+
+void repeat_held_keys_as_presses() {
+  XkbSetDetectableAutoRepeat(_xwin.display, True, nullptr);
 }

@@ -42,3 +42,6 @@ void install_stop_requests(volatile std::sig_atomic_t &flag) {
 void block_stop_requests() {}
 
 void watch_display_loss(void (* /*on_loss*/)()) {}
+
+// DirectInput reports a held key once.
+void repeat_held_keys_as_presses() {}

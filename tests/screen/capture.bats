@@ -4,7 +4,7 @@
 
 load lib
 
-setup_file() { start_display --wm; setxkbmap -layout es; }
+setup_file() { start_display --wm; setxkbmap -layout es; xset r rate 30 200; } # keys repeat soon
 teardown_file() { stop_display; }
 teardown() { end_program; }
 
