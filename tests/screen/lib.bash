@@ -151,15 +151,17 @@ second_copy_refused() { # while the program runs in GAME; the second copy's own 
 }
 
 # Polls until the window shows exactly the "x y text" lines given, blue on black; if it never
-# does, leaves both pictures as PNG. SHOT=name saves the picture in BRUMO_SCREENSHOT_DIR.
+# does, leaves both pictures as PNG in a folder of their own (bats removes the test's). SHOT=name
+# saves the picture in BRUMO_SCREENSHOT_DIR.
 expect_screen() { # lines
-  local expected=$T/expected actual=$T/actual end=$((SECONDS + 10)) picture
+  local expected=$T/expected actual=$T/actual end=$((SECONDS + 10)) picture kept
   printf '%s\n' "$@" | "$SCREEN_HELPER" render >"$expected.rgb" || fail_with "render failed"
   until xwd -id "$WINDOW" -silent 2>/dev/null | convert xwd:- -depth 8 "rgb:$actual.rgb" 2>/dev/null &&
     cmp -s "$expected.rgb" "$actual.rgb"; do
     if ((SECONDS > end)); then
-      for picture in "$expected" "$actual"; do convert -size 320x240 -depth 8 "rgb:$picture.rgb" "$picture.png" || true; done
-      fail_with "the screen differs: see $expected.png and $actual.png"
+      kept=$(mktemp -d "${TMPDIR:-/tmp}/brumo-screen.XXXXXX") || fail_with "the screen differs"
+      for picture in expected actual; do convert -size 320x240 -depth 8 "rgb:$T/$picture.rgb" "$kept/$picture.png" || true; done
+      fail_with "the screen differs: see $kept/expected.png and $kept/actual.png"
     fi
     sleep 0.05
   done
