@@ -56,6 +56,7 @@ TEST(ByteCheckAndTrialSave, EveryRefusalInTheTextNamesItsLineInAnyLineEnding) {
       {"[teclado]|[jugador0] ; Brumo|", file_line_changed, 2},
       {"[a]||[mi seccion]|x = 1", file_line_changed, 3},
       {"[a]|[b] c", file_line_changed, 2},
+      {"[JUGADOR0]| [jugador1]|[ jugador0 ]|", file_keys_misplaced, 2},  // no empty line mends
   };
   for (const char *line_break : {"\n", "\r\n", "\r"}) {
     for (const auto &[lines, problem, line] : refused) {
@@ -66,6 +67,8 @@ TEST(ByteCheckAndTrialSave, EveryRefusalInTheTextNamesItsLineInAnyLineEnding) {
       const std::string names = "\"brumo.ini\", linea " + std::to_string(line) + ": ";
       EXPECT_EQ(describe(verdict).rfind(names, 0), 0U) << describe(verdict);
       EXPECT_EQ(describe(verdict).substr(describe(verdict).size() - 21), "; no se ha modificado");
+      const bool names_player = describe(verdict).find(" jugador 1 ") != std::string::npos;
+      EXPECT_TRUE(problem != file_keys_misplaced || names_player) << describe(verdict);
     }
   }
 }
