@@ -56,8 +56,15 @@ brumo_wine_env() {
   # A half-made prefix (an earlier boot that was stopped) is started again from nothing.
   rm -rf "$WINEPREFIX" || { brumo_wine_fail "cannot remove the half-made $WINEPREFIX"; return 1; }
   started=$(date +%s)
-  wineboot -i >"$folder/wineboot-$number.log" 2>&1 ||
-    { brumo_wine_fail "wineboot failed for $WINEPREFIX (log: $folder/wineboot-$number.log)"; return 1; }
+  if ! wineboot -i >"$folder/wineboot-$number.log" 2>&1; then
+    # Wine's loader is a 32-bit program: a 64-bit kernel without IA-32 emulation cannot run it.
+    if grep -q 'Exec format error' "$folder/wineboot-$number.log"; then
+      brumo_wine_fail "this system cannot run 32-bit programs (the kernel's IA-32 emulation is off), which 32-bit Wine needs"
+      return 1
+    fi
+    brumo_wine_fail "wineboot failed for $WINEPREFIX (log: $folder/wineboot-$number.log)"
+    return 1
+  fi
   wine reg add 'HKCU\Software\Wine\Direct3D' /v renderer /t REG_SZ /d gdi /f \
     >>"$folder/wineboot-$number.log" 2>&1 ||
     { brumo_wine_fail "cannot set the gdi renderer in $WINEPREFIX"; return 1; }
