@@ -1,6 +1,6 @@
-// The shell on POSIX and X11: stop signals raise the flag, and Xlib's report of a lost display
-// runs the program's handler, which never returns (Xlib exits when it does, and the library's
-// exit handlers then use the dead connection).
+// The shell on POSIX and X11: stop signals raise the flag, Xlib's report of a lost display runs
+// the program's handler, which never returns (Xlib exits when it does, and the library's exit
+// handlers then use the dead connection), and held keys repeat as presses alone.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <unistd.h>
@@ -65,5 +65,6 @@ void watch_display_loss(void (*on_loss)()) {
 }
 
 void repeat_held_keys_as_presses() {
-  XkbSetDetectableAutoRepeat(_xwin.display, True, nullptr);
+  // No connection where the library runs on another system driver (a Linux console).
+  if (_xwin.display != nullptr) XkbSetDetectableAutoRepeat(_xwin.display, True, nullptr);
 }
