@@ -33,6 +33,7 @@ TEST(ByteCheck, AcceptsUtf8TextInAnyLineEndingUpToTheCap) {
       "# sin salto final\r\n[jugador1]\r\nabajo=85",
       "[a]\rx = \xF0\x9F\x90\xBB \xF4\x8F\xBF\xBF\rx = \xEF\xBB\xBF\n[jugador0] # Brumo\n",
       std::string(4000, 'x') + " = 1\n" + std::string(binding_file_size_cap - 4005, '\n'),
+      "# " + std::string(246, 'x') + "\xC3\xA9\n",  // 250 bytes: the longest line with accents
   };
   for (const std::string &text : accepted) EXPECT_EQ(check_bytes(text).problem, file_ok);
   EXPECT_EQ(check_bytes(std::string(binding_file_size_cap + 1, '#')).problem, file_too_large);
@@ -52,7 +53,7 @@ TEST(ByteCheckAndTrialSave, EveryRefusalInTheTextNamesItsLineInAnyLineEnding) {
       {"x = \xED\xA0\x80", file_not_utf8, 1},                                 // surrogate
       {"x = \xF4\x90\x80\x80", file_not_utf8, 1},                             // past U+10FFFF
       {"|[a]|# " + std::string(252, 'x') + "\xC3\xA9|", file_long_line_not_ascii, 3},
-      {"[a]|nombre = " + std::string(245, 'x') + "\xC3\xA9", file_long_line_not_ascii, 2},
+      {"[a]|nombre = " + std::string(240, 'x') + "\xC3\xA9", file_long_line_not_ascii, 2},  // 251
       {"[teclado]|[jugador0] ; Brumo|", file_line_changed, 2},
       {"[a]||[mi seccion]|x = 1", file_line_changed, 3},
       {"[a]|[b] c", file_line_changed, 2},
