@@ -2,7 +2,8 @@
 BUILD := build
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run start test bench fuzz clean screenshots package lint windows windows-package test-windows
+.PHONY: all build run start test bench fuzz clean screenshots package lint windows windows-package test-windows \
+  windows-tests
 
 all: build
 
@@ -59,7 +60,7 @@ fuzz:
 	  -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) build-windows build-windows-x86_64
 
 # The README's pictures, taken by the on-screen tests.
 screenshots:
@@ -84,13 +85,18 @@ lint:
 	  bindings/*.cc tests/unit/*.cc tests/screen/*.cc fuzz/*.cc
 
 # The Windows program, cross-built here: the patched Allegro once in its own folder, then
-# build-windows/brumo-setup.exe (i686, GUI, static) from the same sources.
-WINDOWS_BUILD := build-windows
+# build-windows/brumo-setup.exe (i686, GUI, static) from the same sources. WINDOWS_ARCH=x86_64
+# makes the 64-bit build in build-windows-x86_64, which only the tests use (see test-windows).
+WINDOWS_ARCH ?= i686
+ifeq ($(filter i686 x86_64,$(WINDOWS_ARCH)),)
+  $(error WINDOWS_ARCH is i686 (the players' build) or x86_64 (the tests' build), not '$(WINDOWS_ARCH)')
+endif
+WINDOWS_BUILD := $(if $(filter i686,$(WINDOWS_ARCH)),build-windows,build-windows-$(WINDOWS_ARCH))
 WINDOWS_ALLEGRO := $(abspath $(WINDOWS_BUILD))/allegro
 windows:
-	@sh scripts/install-deps windows
-	bash windows/build-allegro.sh $(WINDOWS_ALLEGRO)
-	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=windows/toolchain-i686-mingw.cmake \
+	@sh scripts/install-deps windows-$(WINDOWS_ARCH)
+	bash windows/build-allegro.sh $(WINDOWS_ALLEGRO) $(WINDOWS_ARCH)
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=windows/toolchain-$(WINDOWS_ARCH)-mingw.cmake \
 	  -DBRUMO_WIN_ALLEGRO=$(WINDOWS_ALLEGRO) -DCMAKE_INSTALL_PREFIX=$(abspath $(WINDOWS_BUILD))/install \
 	  -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target brumo-setup
@@ -99,6 +105,7 @@ windows:
 # licences of everything the .exe contains.
 VERSION := $(shell grep -o 'brumo-setup VERSION [0-9.]*' CMakeLists.txt | cut -d ' ' -f 3)
 windows-package: windows
+	@[ "$(WINDOWS_ARCH)" = i686 ] || { echo "windows-package: the players' zip holds the i686 build only" >&2; exit 1; }
 	rm -rf $(WINDOWS_BUILD)/zip && mkdir -p $(WINDOWS_BUILD)/zip/licencias
 	cp $(WINDOWS_BUILD)/brumo-setup.exe $(WINDOWS_BUILD)/zip/
 	sed 's/$$/\r/' windows/LEEME.txt >$(WINDOWS_BUILD)/zip/LEEME.txt
@@ -111,12 +118,24 @@ windows-package: windows
 	@echo "$(WINDOWS_BUILD)/brumo-setup-$(VERSION)-windows.zip"
 
 # The on-screen tests that make sense on Windows, against the .exe under Wine, on their own
-# virtual display; the Wine prefix is made once in build-windows/wine. Wine needs the i386
-# architecture: this target adds it (and says so), the README's commands never do.
-test-windows: windows
+# virtual display; the Wine prefix is made once in the build's wine/ folder. The players' i686
+# .exe is tested where the kernel runs 32-bit programs, which Wine's 32-bit loader is; where it
+# does not (IA-32 emulation off), the same sources and library patches built for x86_64 are
+# tested under 64-bit Wine instead, and the output says so. Wine's 32-bit packages need the i386
+# architecture: the wine set adds it (and says so), the README's commands never do.
+test-windows:
 	@sh scripts/install-deps test
 	@sh scripts/install-deps wine
 	@$(MAKE) --no-print-directory build TESTS=ON
-	WINE_PREFIXES=$(abspath $(WINDOWS_BUILD))/wine BRUMO_SETUP=$(abspath $(WINDOWS_BUILD))/brumo-setup.exe \
-	  SCREEN_HELPER=$(abspath $(BUILD))/tests/screen_helper BRUMO_SOURCE=$(CURDIR) bats tests/screen/windows.bats
+	@if /usr/lib/wine/wine --version >/dev/null 2>&1; then \
+	  $(MAKE) --no-print-directory windows-tests WINDOWS_ARCH=i686; \
+	else \
+	  echo "test-windows: this kernel runs no 32-bit programs, so Wine cannot run the players' i686 .exe here;" \
+	    "testing the x86_64 build of the same sources (build-windows-x86_64) under 64-bit Wine"; \
+	  $(MAKE) --no-print-directory windows-tests WINDOWS_ARCH=x86_64; \
+	fi
 
+windows-tests: windows
+	WINE_PREFIXES=$(abspath $(WINDOWS_BUILD))/wine BRUMO_WINE_ARCH=$(WINDOWS_ARCH) \
+	  BRUMO_SETUP=$(abspath $(WINDOWS_BUILD))/brumo-setup.exe SCREEN_HELPER=$(abspath $(BUILD))/tests/screen_helper \
+	  BRUMO_SOURCE=$(CURDIR) bats tests/screen/windows.bats

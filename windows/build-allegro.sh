@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the Allegro 4.4 that the Windows brumo-setup links: Debian's allegro4.4 4.4.3.1 source,
-# with our patches (windows/patches/*.patch), cross-compiled for i686 Windows with mingw-w64 as a
+# with our patches (windows/patches/*.patch), cross-compiled for Windows with mingw-w64 as a
 # static library, and installed (headers + lib/liballeg.a) into DEST.
 #
-#   windows/build-allegro.sh DEST
+#   windows/build-allegro.sh DEST [i686|x86_64]
 #
+# i686 (the default) is the build the players get; x86_64 serves only the tests under 64-bit Wine.
+
 # The source comes from the Debian mirror this machine's apt is configured with (read from apt at
 # run time), through apt's own downloader, and is checked against its pinned sha256.
 # Idempotent: DEST keeps a stamp with the hashes of the source, the patches, the toolchain file
@@ -14,7 +16,6 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-toolchain=$here/toolchain-i686-mingw.cmake
 patch_dir=$here/patches
 
 source_version=4.4.3.1
@@ -42,9 +43,15 @@ die() {
   exit 1
 }
 
-if [ $# -ne 1 ] || [ -z "$1" ]; then
-  die "usage: $0 DEST (the folder to install the Windows Allegro into)"
+if [ $# -lt 1 ] || [ $# -gt 2 ] || [ -z "$1" ]; then
+  die "usage: $0 DEST [i686|x86_64] (the folder to install the Windows Allegro into, the processor)"
 fi
+arch=${2:-i686}
+case $arch in
+  i686 | x86_64) ;;
+  *) die "unknown processor '$arch' (i686 or x86_64)" ;;
+esac
+toolchain=$here/toolchain-$arch-mingw.cmake
 case $1 in
   /*) dest=$1 ;;
   *) dest=$PWD/$1 ;;
@@ -53,7 +60,7 @@ dest=${dest%/}
 [ -n "$dest" ] || die "DEST cannot be /"
 
 for tool in /usr/lib/apt/apt-helper apt-get cmake make patch tar sha256sum \
-  i686-w64-mingw32-gcc-posix i686-w64-mingw32-g++-posix i686-w64-mingw32-windres; do
+  "$arch-w64-mingw32-gcc-posix" "$arch-w64-mingw32-g++-posix" "$arch-w64-mingw32-windres"; do
   command -v "$tool" >/dev/null ||
     die "$tool is missing: install the build packages listed in $here/packages.txt"
 done
@@ -69,7 +76,7 @@ wanted_stamp() {
   for p in "${patches[@]}"; do
     echo "patch $(basename "$p") sha256 $(sha256sum "$p" | cut -d' ' -f1)"
   done
-  echo "toolchain sha256 $(sha256sum "$toolchain" | cut -d' ' -f1)"
+  echo "toolchain sha256 $(cat "$toolchain" "$here/toolchain-mingw.cmake" | sha256sum | cut -d' ' -f1)"
   echo "configure ${configure_options[*]}"
 }
 stamp=$(wanted_stamp)
@@ -165,4 +172,4 @@ printf '%s\n' "$stamp" >"$staged/$stamp_name"
 mkdir -p "$(dirname "$dest")" || die "cannot make the parent folder of $dest"
 rm -rf "$dest" || die "cannot remove the earlier build in $dest"
 cp -a "$staged" "$dest" || die "cannot copy the build into $dest"
-log "installed allegro $source_version for i686 Windows into $dest ($(du -sh "$dest" | cut -f1))"
+log "installed allegro $source_version for $arch Windows into $dest ($(du -sh "$dest" | cut -f1))"

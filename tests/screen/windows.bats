@@ -1,6 +1,7 @@
 #!/usr/bin/env bats
 # The Windows program (BRUMO_SETUP, the .exe) under Wine and openbox, with a Wine prefix for this
-# group's display in WINE_PREFIXES: the on-screen cases that mean something on Windows.
+# group's display in WINE_PREFIXES (64-bit when BRUMO_WINE_ARCH is x86_64): the on-screen cases that
+# mean something on Windows.
 
 load lib
 
@@ -8,7 +9,7 @@ setup_file() {
   start_display --wm; setxkbmap -layout es
   # shellcheck source=../../windows/wine-env.sh
   source "$BRUMO_SOURCE/windows/wine-env.sh"
-  brumo_wine_env "$DISPLAY" "$WINE_PREFIXES" || fail_with "no Wine prefix"
+  brumo_wine_env "$DISPLAY" "$WINE_PREFIXES" "${BRUMO_WINE_ARCH:-i686}" || fail_with "no Wine prefix"
 }
 teardown_file() { wineserver -k 2>/dev/null || true; stop_display; }
 setup() { RUN_WITH=(wine) BOX_WINDOW='^brumo-setup$'; }
