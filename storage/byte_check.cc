@@ -1,6 +1,7 @@
 // The byte check: the lines as the library splits them, and what its loader cannot take.
 #include "storage/byte_check.h"
 
+#include <allegro.h>
 #include <utf8.h>
 
 #include <algorithm>
@@ -20,12 +21,18 @@ std::vector<std::string_view> lines_of(std::string_view text) {
 
 file_verdict check_bytes(std::string_view bytes) {
   if (bytes.size() > binding_file_size_cap) return {file_too_large};
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return {file_has_byte_order_mark, 1};
   int number = 0;
   for (const std::string_view line : lines_of(bytes)) {
     ++number;
     if (line.find('\0') != std::string_view::npos) return {file_has_nul_byte, number};
     if (utf8::find_invalid(line.begin(), line.end()) != line.end()) return {file_not_utf8, number};
+    // A mark after the spaces the library drops (Unicode's too) before a name begins the save.
+    const auto *at = line.begin();
+    while (number == 1 && at != line.end() &&
+           uisspace(static_cast<int>(utf8::unchecked::peek_next(at))))
+      utf8::unchecked::next(at);
+    if (number == 1 && line.end() - at >= 3 && std::string_view(at, 3) == "\xEF\xBB\xBF")
+      return {file_has_byte_order_mark, 1};
     if (line.size() > long_line_bytes &&
         std::any_of(line.begin(), line.end(), [](char c) { return (c & 0x80) != 0; }))
       return {file_long_line_not_ascii, number};

@@ -46,7 +46,7 @@ TEST(ByteCheckAndTrialSave, EveryRefusalInTheTextNamesItsLineInAnyLineEnding) {
   ASSERT_TRUE(library_started());
   const std::tuple<std::string, file_problem, int> refused[] = {
       // '|' for the line break
-      {"\xEF\xBB\xBF[a]|x = 1", file_has_byte_order_mark, 1},
+      {" \xE2\x80\x80\xEF\xBB\xBF[a]|x = 1", file_has_byte_order_mark, 1},    // after spaces
       {"[a]|x = 8" + std::string(1, '\0') + "4|\xFF", file_has_nul_byte, 2},  // then a bad byte
       {"# Ram\xF3n|[jugador1]", file_not_utf8, 1},                            // Latin-1
       {"[a]|# b||x = \xC0\xAF", file_not_utf8, 4},                            // overlong
