@@ -29,10 +29,6 @@ taken_keys taken;
   fail(reason, stop_requested == 0);
 }
 
-std::string library_error() {
-  return allegro_error;
-}
-
 // Saves what the capture took, once: a save that finds nothing waiting writes nothing.
 file_verdict save_taken(taken_keys &keys) {
   const int player = keys.player;
@@ -55,17 +51,16 @@ void on_display_lost() {
 
 void start_up() {
   if (allegro_init() != 0)
-    fail(describe(display_missing() ? no_display : library_not_started, library_error()), false);
+    fail(describe(display_missing() ? no_display : library_not_started, allegro_error), false);
   install_stop_requests(stop_requested);
   watch_display_loss(on_display_lost);
   const file_verdict verdict = open_binding_store();
   if (verdict.problem != file_ok) refuse(describe(verdict));
-  if (install_timer() != 0) refuse(describe(timer_not_installed, library_error()));
-  if (install_keyboard() != 0) refuse(describe(keyboard_not_installed, library_error()));
+  if (install_timer() != 0) refuse(describe(timer_not_installed, allegro_error));
+  if (install_keyboard() != 0) refuse(describe(keyboard_not_installed, allegro_error));
   install_key_presses();
   repeat_held_keys_as_presses();
-  // Installed with the rest of the library's input, but never shown nor read: a missing mouse
-  // is no reason to stop.
+  // Installed like the rest of the input but never shown nor read: a missing mouse stops nothing.
   install_mouse();
   set_window_title("Brumo vs Tuk");
   set_close_button_callback(request_stop_from_close_button);
@@ -74,7 +69,7 @@ void start_up() {
   // the display's mode.
   if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, 320, 240, 0, 0) != 0 &&
       set_gfx_mode(GFX_AUTODETECT, 320, 240, 0, 0) != 0)
-    refuse(describe(screen_not_opened, library_error()));
+    refuse(describe(screen_not_opened, allegro_error));
 }
 
 void save_or_refuse(taken_keys &keys) {

@@ -89,12 +89,8 @@ std::string describe(const file_verdict &verdict) {
   std::string line;
   for (const char *at = texts[verdict.problem]; *at != '\0'; ++at) {
     const char *mark = at[0] == '%' && at[1] != '\0' ? std::strchr(marks, at[1]) : nullptr;
-    if (mark == nullptr) {
-      line += *at;
-    } else {
-      line += details[mark - marks];
-      ++at;
-    }
+    line += mark == nullptr ? std::string(1, *at) : details[mark - marks];
+    if (mark != nullptr) ++at;  // past the mark's letter
   }
   return line;
 }

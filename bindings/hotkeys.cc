@@ -6,13 +6,9 @@
 namespace {
 
 void hotkey(bool down, char &held, int player, capture_proc capture) {
-  if (!down) {
-    held = 0;
-    return;
-  }
-  if (held) return;
-  held = 1;
-  capture(player);
+  const bool pressed = down && held == 0;
+  held = static_cast<char>(down);
+  if (pressed) capture(player);
 }
 
 }  // namespace
