@@ -1,7 +1,6 @@
 #!/usr/bin/env bats
-# The Windows program (BRUMO_SETUP, the .exe) under Wine and openbox, with a Wine prefix for this
-# group's display in WINE_PREFIXES (64-bit when BRUMO_WINE_ARCH is x86_64): the on-screen cases that
-# mean something on Windows.
+# The Windows .exe (BRUMO_SETUP, built for BRUMO_WINE_ARCH: i686 or x86_64) under Wine and openbox,
+# a Wine prefix per display in WINE_PREFIXES: the on-screen cases that mean something on Windows.
 
 load lib
 
