@@ -37,10 +37,10 @@ constexpr std::array<const char *, save_unverified + 1> texts = {
     "%f, %l: no es texto UTF-8 valido; guardelo como UTF-8%u",
     "%f, %l: mide mas de 250 bytes y tiene caracteres no ASCII, que la biblioteca estropea en "
     "lineas tan largas; acortela o deje solo ASCII%u",
-    "%f, %l: la cabecera de seccion tiene un espacio en el nombre o texto detras, y la "
-    "biblioteca la estropearia al guardar; quite el espacio o ponga el texto tras un #%u",
-    "%f, %l: la biblioteca guardaria las teclas del jugador %j fuera de su seccion; separe cada "
-    "seccion de jugador de la siguiente con una linea vacia%u",
+    "%f, %l: la biblioteca estropearia esta cabecera de seccion al guardar (un espacio en el "
+    "nombre, texto detras o falta el ]); corrijala o ponga el texto tras un #%u",
+    "%f, %l: la biblioteca guardaria las teclas del jugador %j fuera de su seccion; revise las "
+    "cabeceras de seccion de alrededor%u",
     "guardar las teclas haria %f mayor que %c%u",
     "no se pudo guardar %f: supera el limite de tamano de archivo del proceso (ulimit -f)%u",
     "no se podrian guardar las teclas en %f: %e%u",

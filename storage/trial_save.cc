@@ -56,16 +56,18 @@ key_codes keys_in(std::string_view text, int player) {
   return keys;
 }
 
-// The section a line opens, as the library reads it on its own: "" for none. Call between
-// push_config_state and pop_config_state.
-std::string section_opened_by(std::string_view line) {
+// The section a line opens, as the library reads it on its own ("" for none); with entries, else
+// the entry it sets, as "name=value". Call between push_config_state and pop_config_state.
+std::string section_opened_by(std::string_view line, bool entries = false) {
   if (line.find('[') == std::string_view::npos) return {};
   set_config_data(line.data(), static_cast<int>(line.size()));
-  const char **sections = nullptr;
-  const int count = list_config_sections(&sections);
-  std::string section = count > 0 ? sections[0] : "";
-  free_config_entries(&sections);
-  return section;
+  const char **names = nullptr;
+  std::string read = list_config_sections(&names) > 0 ? names[0] : "";
+  free_config_entries(&names);
+  if (entries && read.empty() && list_config_entries("", &names) > 0)
+    read = std::string(names[0]) + '=' + get_config_string("", names[0], "");
+  free_config_entries(&names);
+  return read;
 }
 
 // The first line of a player's section after its first header, up to the next empty line, that
@@ -127,8 +129,8 @@ int first_changed_line(const lines &unchanged, const lines &saved, int player,
 
 file_verdict judge(std::string_view text, int player, const key_codes &codes, std::string &saved) {
   // The library writes every entry anew as "name = value" with LF breaks, keeping its meaning,
-  // but glues a section header to the text after it, which may make it no header, or a header
-  // of a line that was none.
+  // but glues a name starting with '[' to the text after it: a header may become none, a line a
+  // header, an entry ("[a = 1") another ("[a1").
   std::string unchanged;
   if (const int error = library_save(text, player, nullptr, unchanged))
     return {trial_save_failed, 0, 0, error};
@@ -137,7 +139,7 @@ file_verdict judge(std::string_view text, int player, const key_codes &codes, st
   push_config_state();
   std::size_t line = 0;
   while (line < before.size() && line < after.size() &&
-         section_opened_by(before[line]) == section_opened_by(after[line]))
+         section_opened_by(before[line], true) == section_opened_by(after[line], true))
     ++line;
   pop_config_state();
   if (line < before.size() || line < after.size())
@@ -203,5 +205,9 @@ file_verdict trial_save(std::string_view text, int player, const key_codes &code
                                     with_empty_last_line(after_sections)}) {
     if (judge(mended, player, codes, saved).problem == file_ok) return {};
   }
-  return verdict;
+  // Not mended: name a header with a space after its '[' (a save takes one out: "[ b ]", "[b ]").
+  std::string once;
+  if (library_save(text, player, nullptr, once) != 0) return verdict;
+  const file_verdict drift = judge(once, player, codes, saved);
+  return drift.problem == file_line_changed ? drift : verdict;
 }

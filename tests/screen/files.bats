@@ -26,7 +26,7 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
   write_file '\xef\xbb\xbf[jugador0]\narriba = 84\n'
   LANG=C.UTF-8 refused_at_start '"brumo.ini", linea 1: empieza con una marca de orden de bytes (BOM); guardelo como UTF-8 sin BOM; no se ha modificado'
   write_file '[teclado]\n[jugador0] ; Brumo\n'
-  refused_at_hotkey '"brumo.ini", linea 2: la cabecera de seccion tiene un espacio en el nombre o texto detras, y la biblioteca la estropearia al guardar; quite el espacio o ponga el texto tras un #; no se ha modificado'
+  refused_at_hotkey '"brumo.ini", linea 2: la biblioteca estropearia esta cabecera de seccion al guardar (un espacio en el nombre, texto detras o falta el ]); corrijala o ponga el texto tras un #; no se ha modificado'
   rm "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
   ln -s /dev/null "$GAME/brumo.ini"
   refused_at_start '"brumo.ini" no es un archivo normal sino un dispositivo; borrelo o cambiele el nombre'
