@@ -1,6 +1,6 @@
 // The library decides the file's text: it loads the text and saves it into a scratch file, once
 // unchanged and once with the keys set, and its reader judges both. Nothing here splits a line
-// into names and values: the library does, on the lines that could open a section.
+// into names and values: the library does, on each line with a '['.
 #include "storage/trial_save.h"
 
 #include <allegro.h>
@@ -56,15 +56,15 @@ key_codes keys_in(std::string_view text, int player) {
   return keys;
 }
 
-// The section a line opens, as the library reads it on its own ("" for none); with entries, else
-// the entry it sets, as "name=value". Call between push_config_state and pop_config_state.
-std::string section_opened_by(std::string_view line, bool entries = false) {
+// A line as the library reads it on its own: the section it opens, else the entry it sets as
+// "name=value" (names stop at '='), else "". Call between push_ and pop_config_state.
+std::string read_alone(std::string_view line) {
   if (line.find('[') == std::string_view::npos) return {};
   set_config_data(line.data(), static_cast<int>(line.size()));
   const char **names = nullptr;
   std::string read = list_config_sections(&names) > 0 ? names[0] : "";
   free_config_entries(&names);
-  if (entries && read.empty() && list_config_entries("", &names) > 0)
+  if (read.empty() && list_config_entries("", &names) > 0)
     read = std::string(names[0]) + '=' + get_config_string("", names[0], "");
   free_config_entries(&names);
   return read;
@@ -78,10 +78,10 @@ std::size_t other_section_in_run(const lines &text, int player) {
       std::string("[") + section_names[static_cast<std::size_t>(player)] + "]";
   push_config_state();
   std::size_t at = 0;
-  while (at < text.size() && ustricmp(section_opened_by(text[at]).c_str(), header.c_str()) != 0)
-    ++at;
+  while (at < text.size() && ustricmp(read_alone(text[at]).c_str(), header.c_str()) != 0) ++at;
   for (++at; at < text.size() && !text[at].empty(); ++at) {
-    if (!section_opened_by(text[at]).empty()) break;
+    const std::string read = read_alone(text[at]);
+    if (!read.empty() && read.find('=') == std::string::npos) break;  // another section
   }
   pop_config_state();
   return at < text.size() && !text[at].empty() ? at : text.size();
@@ -139,7 +139,7 @@ file_verdict judge(std::string_view text, int player, const key_codes &codes, st
   push_config_state();
   std::size_t line = 0;
   while (line < before.size() && line < after.size() &&
-         section_opened_by(before[line], true) == section_opened_by(after[line], true))
+         read_alone(before[line]) == read_alone(after[line]))
     ++line;
   pop_config_state();
   if (line < before.size() || line < after.size())
