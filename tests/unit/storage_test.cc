@@ -57,7 +57,7 @@ TEST(ByteCheckAndTrialSave, EveryRefusalInTheTextNamesItsLineInAnyLineEnding) {
       {"[a]||[mi seccion]|x = 1", file_line_changed, 3},
       {"[a]|[b] c", file_line_changed, 2},
       {"# x|[teclas = 3|[jugador0]", file_line_changed, 2},  // saved as the entry "[teclas3"
-      {"[JUGADOR0]| [jugador1]|[ jugador0 ]|", file_line_changed, 3},  // no empty line mends
+      {"[JUGADOR0]| [jugador1]|[ jugador0 ]|", file_line_changed, 3},  // read as "[" = "jugador0 ]"
   };
   for (const char *line_break : {"\n", "\r\n", "\r"}) {
     for (const auto &[lines, problem, line] : refused) {
@@ -81,8 +81,8 @@ TEST(TrialSave, AnEmptyLineWhereTheLibraryNeedsOneIsAllItAdds) {
   const std::tuple<std::string, int, std::string> mended[] = {
       // text, player, saved
       {"[jugador1]", 0, "[jugador1]\n\n[jugador0]\n" + keys},
-      {"[jugador0]\r\narriba = 84\r\n[sonido]\r\nvolumen = 3\r\n", 0,
-       "[jugador0]\n" + keys + "\n[sonido]\nvolumen = 3\n"},
+      {"[jugador0]\r\narriba = 84\r\nalias = [B]\r\n[sonido]\r\nvolumen = 3\r\n", 0,
+       "[jugador0]\narriba = 9\nalias = [B]\n" + keys.substr(11) + "\n[sonido]\nvolumen = 3\n"},
       {"[jugador0]\narriba = 84\n[sonido]\nvolumen = 3", 1,
        "[jugador0]\narriba = 84\n\n[sonido]\nvolumen = 3\n\n[jugador1]\n" + keys},
       {"# x\n[JUGADOR0]\nArriba = 1\n\n", 0,
