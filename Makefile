@@ -127,12 +127,14 @@ test-windows:
 	@sh scripts/install-deps test
 	@sh scripts/install-deps wine
 	@$(MAKE) --no-print-directory build TESTS=ON
-	@if /usr/lib/wine/wine --version >/dev/null 2>&1; then \
+	@if loader=$$(/usr/lib/wine/wine --version 2>&1); then \
 	  $(MAKE) --no-print-directory windows-tests WINDOWS_ARCH=i686; \
-	else \
+	elif echo "$$loader" | grep -q 'Exec format error'; then \
 	  echo "test-windows: this kernel runs no 32-bit programs, so Wine cannot run the players' i686 .exe here;" \
 	    "testing the x86_64 build of the same sources (build-windows-x86_64) under 64-bit Wine"; \
 	  $(MAKE) --no-print-directory windows-tests WINDOWS_ARCH=x86_64; \
+	else \
+	  echo "test-windows: Wine's 32-bit loader fails: $$loader" >&2; exit 1; \
 	fi
 
 windows-tests: windows
