@@ -8,6 +8,7 @@
 #include <cstring>
 #include <utility>
 
+#include "app/platform.h"
 #include "bindings/binding_file.h"
 
 namespace {
@@ -96,11 +97,9 @@ std::string describe(const file_verdict &verdict) {
 }
 
 std::string describe(start_failure failure, const std::string &library_error) {
-  const char *display = std::getenv("DISPLAY");
   const std::string starts[] = {
       "no hay pantalla grafica: DISPLAY no esta definida; ejecute el programa desde un escritorio",
-      std::string("no se pudo iniciar la biblioteca Allegro en la pantalla DISPLAY=") +
-          (display != nullptr ? display : ""),
+      "no se pudo iniciar la biblioteca Allegro en " + display_description(),
       "no se pudo instalar el temporizador",
       "no se pudo instalar el teclado",
       "no se pudo abrir la pantalla de 320x240 en color de 16 bits",

@@ -3,9 +3,17 @@
 #pragma once
 
 #include <csignal>
+#include <string>
 
 // Whether the system names no display to open the window on (DISPLAY unset, on X11).
 bool display_missing();
+
+// The display the library was to start on, as a refusal names it: "la pantalla DISPLAY=:0".
+std::string display_description();
+
+// Shows line in the system's message box and waits until it is closed; the library must be in
+// its text mode.
+void show_message_box(const std::string &line);
 
 // Requests to end the program from outside the window set flag: SIGINT, SIGTERM and SIGHUP on
 // POSIX, the end of the session on Windows. Call after the library is installed, which puts its

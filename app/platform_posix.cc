@@ -1,10 +1,13 @@
 // The shell on POSIX and X11: stop signals raise the flag, Xlib's report of a lost display runs
 // the program's handler, which never returns (Xlib exits when it does, and the library's exit
-// handlers then use the dead connection), and held keys repeat as presses alone.
+// handlers then use the dead connection), held keys repeat as presses alone, and the message
+// box (xmessage) gets its text in lines it can show.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <allegro.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdlib>
@@ -35,11 +38,40 @@ int on_io_error(Display * /*display*/) {
   for (;;) pause();
 }
 
+// xmessage sizes itself to the text: one long line would hide the reason off screen.
+std::string wrapped(const std::string &line) {
+  constexpr std::size_t width = 60;
+  std::string text;
+  std::size_t column = 0;
+  for (std::size_t start = 0; start < line.size();) {
+    const std::size_t end = std::min(line.find(' ', start), line.size());
+    const std::size_t length = end - start;
+    if (column > 0) {
+      const bool new_line = column + 1 + length > width;
+      text += new_line ? '\n' : ' ';
+      column = new_line ? 0 : column + 1;
+    }
+    text.append(line, start, length);
+    column += length;
+    start = end + 1;
+  }
+  return text;
+}
+
 }  // namespace
 
 bool display_missing() {
   const char *display = std::getenv("DISPLAY");
   return display == nullptr || display[0] == '\0';
+}
+
+std::string display_description() {
+  const char *display = std::getenv("DISPLAY");
+  return std::string("la pantalla DISPLAY=") + (display != nullptr ? display : "");
+}
+
+void show_message_box(const std::string &line) {
+  allegro_message("%s\n", wrapped(line).c_str());
 }
 
 void install_stop_requests(volatile std::sig_atomic_t &flag) {

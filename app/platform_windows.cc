@@ -34,6 +34,15 @@ bool display_missing() {
   return false;
 }
 
+std::string display_description() {
+  return "el escritorio de Windows";
+}
+
+// Windows' box wraps the text to its own width.
+void show_message_box(const std::string &line) {
+  allegro_message("%s\n", line.c_str());
+}
+
 void install_stop_requests(volatile std::sig_atomic_t &flag) {
   stop_flag = &flag;
   win_set_msg_pre_proc(on_window_message);

@@ -48,6 +48,9 @@ const char *key_name(int scancode) {
 }
 
 int file_scancode(int library_scancode) {
+  // The library's Windows table calls the key right of L by a number 4.4 added for the Mac;
+  // the file's numbering, like the X11 driver and the same table read backwards, calls it COLON.
+  if (library_scancode == KEY_SEMICOLON) return KEY_COLON;
   // 0 is no key: a game reading it would have none for that action.
   if (library_scancode > 0 && library_scancode <= last_shared_scancode) return library_scancode;
   if (library_scancode >= KEY_LSHIFT && library_scancode <= KEY_CAPSLOCK)

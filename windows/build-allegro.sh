@@ -78,6 +78,7 @@ wanted_stamp() {
   done
   echo "toolchain sha256 $(cat "$toolchain" "$here/toolchain-mingw.cmake" | sha256sum | cut -d' ' -f1)"
   echo "configure ${configure_options[*]}"
+  echo "keeps src/win/wkeybd.c"
 }
 stamp=$(wanted_stamp)
 
@@ -166,6 +167,10 @@ staged=$stage$dest
 [ -f "$staged/include/allegro.h" ] || die "the install has no include/allegro.h"
 # The library's licence goes with every program that contains it.
 cp "$src/docs/txt/license.txt" "$staged/allegro-license.txt" || die "no licence text in the source"
+# The keyboard driver's DirectInput table, which the unit tests read to check that every key it
+# knows has a number in the binding file.
+mkdir -p "$staged/src/win" && cp "$src/src/win/wkeybd.c" "$staged/src/win/" ||
+  die "no src/win/wkeybd.c in the source"
 printf '%s\n' "$stamp" >"$staged/$stamp_name"
 
 # --- Replace DEST with the new build ----------------------------------------------------------

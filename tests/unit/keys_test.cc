@@ -31,7 +31,7 @@ TEST(KeyNames, RangesRowsAndEdges) {
       {KEY_EQUALS, "IGUAL"},    {KEY_PLUS_PAD, "MAS_PAD"},      {KEY_NOCONVERT, "NOCONVERT"},
       {KEY_KANJI, "KANJI"},     {KEY_LSHIFT, "LSHIFT"},         {KEY_RCONTROL, "RCONTROL"},
       {KEY_SCRLOCK, "SCRLOCK"}, {KEY_CAPSLOCK, "CAPSLOCK"},     {0, "(none)"},
-      {KEY_COMMA, "COMA"},
+      {KEY_COMMA, "COMA"},      {KEY_SEMICOLON, "COLON"},  // Windows' name for the key right of L
   };
   for (const auto &[library_key, name] : rows) EXPECT_EQ(name_of(library_key), name);
   ASSERT_EQ(key_names.size(), 116U);
