@@ -9,6 +9,7 @@
 
 #include "bindings/key_names.h"
 #include "storage/byte_check.h"
+#include "storage/in_place_write.h"
 #include "storage/platform.h"
 
 namespace {

@@ -38,20 +38,21 @@ bool room_for(const char *path, std::size_t size);
 // The largest file the process may write (ulimit -f), SIZE_MAX when unlimited.
 std::size_t file_size_limit();
 
-// Writes after over before, the content of path now (created when it does not exist), keeping
-// its identity, owner and mode, and reads it back. follow_link: path may be a link, as it was
-// at the start.
-file_verdict rewrite_file(const char *path, std::string_view before, std::string_view after,
-                          bool follow_link);
+// The primitives of the in-place write (storage/in_place_write.h) on a C runtime descriptor.
+// Each failure leaves its errno in errno or returns it.
 
-// The in-place write itself, on an open file: room reserved, after written over before, the
-// length cut, and before put back if any step fails. write_at is system_write_at, or a
-// stand-in that fails on purpose.
-using write_at_proc = ssize_t (*)(int fd, const void *bytes, std::size_t size, off_t offset);
-struct write_outcome {
-  int error = 0;          // errno of the failed step; 0 when after is on disk
-  bool restored = false;  // on failure: before is back as it was
-};
-write_outcome write_in_place(int fd, std::string_view before, std::string_view after,
-                             write_at_proc write_at);
+// path opened for reading and writing without ever blocking, created when it does not exist;
+// through a link only when follow_link. The descriptor, or -1.
+int open_in_place(const char *path, bool follow_link);
+// st_mode's type bits of the open file, whose values POSIX fixes: regular_file for a file.
+constexpr int regular_file = 0100000;
+int file_type(int fd);
+// Room on the disk for size bytes, reserved without changing the file's length: 0, or the errno
+// (ENOSPC). A file system that cannot reserve room gives 0.
+int reserve_room(int fd, std::size_t size);
+// pread and pwrite: the bytes read or written, or -1.
+ssize_t system_read_at(int fd, void *bytes, std::size_t size, off_t offset);
 ssize_t system_write_at(int fd, const void *bytes, std::size_t size, off_t offset);
+// The file's length set to size and everything flushed to the disk: 0, or the errno.
+int cut_and_flush(int fd, std::size_t size);
+void close_file(int fd);

@@ -1,5 +1,5 @@
 // The file system on POSIX: a flock on the directory, memory files for the trial saves, and the
-// in-place write with room reserved by fallocate.
+// in-place write's primitives, room reserved by fallocate.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -12,39 +12,13 @@
 #include <climits>
 
 #include "bindings/binding_file.h"
+#include "storage/in_place_write.h"
 #include "storage/platform.h"
 
 namespace {
 
 file_verdict system_problem(file_problem problem, int error) {
   return {problem, 0, 0, error};
-}
-
-// Reads fd from its start into bytes, stopping once past limit. 0, or the errno of the read.
-int read_from_start(int fd, std::size_t limit, std::string &bytes) {
-  bytes.clear();
-  char buffer[16384];
-  while (bytes.size() <= limit) {
-    const ssize_t got = pread(fd, buffer, sizeof buffer, static_cast<off_t>(bytes.size()));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return got < 0 ? errno : 0;
-    bytes.append(buffer, static_cast<std::size_t>(got));
-  }
-  return 0;
-}
-
-bool write_all(int fd, std::string_view bytes, write_at_proc write_at) {
-  for (std::size_t done = 0; done < bytes.size();) {
-    const ssize_t wrote =
-        write_at(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) {
-      if (wrote == 0) errno = EIO;
-      return false;
-    }
-    done += static_cast<std::size_t>(wrote);
-  }
-  return true;
 }
 
 }  // namespace
@@ -147,47 +121,33 @@ std::size_t file_size_limit() {
   return static_cast<std::size_t>(limit.rlim_cur);
 }
 
-file_verdict rewrite_file(const char *path, std::string_view before, std::string_view after,
-                          bool follow_link) {
+int open_in_place(const char *path, bool follow_link) {
   struct stat status {};
-  const bool exists = lstat(path, &status) == 0;
   int flags = O_RDWR | O_NONBLOCK | O_CLOEXEC;
   if (!follow_link) flags |= O_NOFOLLOW;
-  // Created as the library would; an existing file keeps its inode, owner and mode.
-  if (!exists) flags |= O_CREAT | O_EXCL;
-  const int fd = open(path, flags, 0666);
-  if (fd < 0) return system_problem(save_failed, errno);
-  file_verdict verdict;
-  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-    verdict = {file_not_regular, 0, static_cast<int>(status.st_mode & S_IFMT)};
-  } else {
-    const write_outcome outcome = write_in_place(fd, before, after, system_write_at);
-    std::string written;
-    if (outcome.error != 0)
-      verdict = system_problem(outcome.restored ? save_failed : save_incomplete, outcome.error);
-    // Read back through the same open file: an editor's save that renames a new file into place
-    // meanwhile is no failure of this one.
-    else if (read_from_start(fd, after.size(), written) != 0 || written != after)
-      verdict = {save_unverified};
-  }
-  close(fd);
-  return verdict;
+  // Created with the mode the library would give it.
+  if (lstat(path, &status) != 0) flags |= O_CREAT | O_EXCL;
+  return open(path, flags, 0666);
 }
 
-write_outcome write_in_place(int fd, std::string_view before, std::string_view after,
-                             write_at_proc write_at) {
-  // Room first, so that a full disk refuses the save before any byte changes. The file keeps its
-  // length: a crash now leaves no zeros for the game to read. File systems that cannot reserve
-  // room this way still refuse the write itself, and the old bytes go back.
-  if (after.size() > before.size() &&
-      fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(after.size())) != 0 &&
-      errno != EOPNOTSUPP && errno != ENOSYS)
-    return {errno, true};
-  if (write_all(fd, after, write_at) && ftruncate(fd, static_cast<off_t>(after.size())) == 0 &&
-      fsync(fd) == 0)
-    return {};
-  const int error = errno;
-  const bool restored = write_all(fd, before, write_at) &&
-                        ftruncate(fd, static_cast<off_t>(before.size())) == 0 && fsync(fd) == 0;
-  return {error, restored};
+int file_type(int fd) {
+  struct stat status {};
+  return fstat(fd, &status) == 0 ? static_cast<int>(status.st_mode & S_IFMT) : 0;
+}
+
+int reserve_room(int fd, std::size_t size) {
+  if (fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0) return 0;
+  return errno == EOPNOTSUPP || errno == ENOSYS ? 0 : errno;
+}
+
+ssize_t system_read_at(int fd, void *bytes, std::size_t size, off_t offset) {
+  return pread(fd, bytes, size, offset);
+}
+
+int cut_and_flush(int fd, std::size_t size) {
+  return ftruncate(fd, static_cast<off_t>(size)) == 0 && fsync(fd) == 0 ? 0 : errno;
+}
+
+void close_file(int fd) {
+  close(fd);
 }

@@ -1,6 +1,6 @@
 // The file system on Windows: a named mutex keyed by the directory's identity, scratch files in
-// the user's temporary folder for the trial saves, and the in-place write with room reserved
-// through the file's allocation size.
+// the user's temporary folder for the trial saves, and the in-place write's primitives, room
+// reserved through the file's allocation size.
 #include <io.h>
 #include <windows.h>
 
@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "bindings/binding_file.h"
+#include "storage/in_place_write.h"
 #include "storage/platform.h"
 
 namespace {
@@ -39,42 +40,6 @@ file_verdict system_problem(file_problem problem) {
 
 HANDLE handle_of(int fd) {
   return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-}
-
-// Reads file from its start into bytes, stopping once past limit. 0, or the errno of the read.
-int read_from_start(HANDLE file, std::size_t limit, std::string &bytes) {
-  bytes.clear();
-  char buffer[16384];
-  while (bytes.size() <= limit) {
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(bytes.size());
-    DWORD got = 0;
-    if (!ReadFile(file, buffer, sizeof buffer, &got, &at))
-      return GetLastError() == ERROR_HANDLE_EOF ? 0 : last_errno();
-    if (got == 0) return 0;
-    bytes.append(buffer, got);
-  }
-  return 0;
-}
-
-bool write_all(int fd, std::string_view bytes, write_at_proc write_at) {
-  for (std::size_t done = 0; done < bytes.size();) {
-    const ssize_t wrote =
-        write_at(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-    if (wrote <= 0) {
-      if (wrote == 0) errno = EIO;
-      return false;
-    }
-    done += static_cast<std::size_t>(wrote);
-  }
-  return true;
-}
-
-bool cut_and_flush(HANDLE file, std::size_t size) {
-  LARGE_INTEGER end{};
-  end.QuadPart = static_cast<LONGLONG>(size);
-  return SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file) &&
-         FlushFileBuffers(file);
 }
 
 // A file handle as a C runtime descriptor, which the in-place write takes; -1 on failure.
@@ -140,18 +105,20 @@ file_verdict read_file(const char *path, std::string &bytes) {
   if (file == INVALID_HANDLE_VALUE)
     return system_problem(GetLastError() == ERROR_ACCESS_DENIED ? file_not_writable
                                                                 : file_unreadable);
+  const int fd = descriptor_of(file);  // which owns the handle from here
+  if (fd < 0) return system_problem(file_unreadable);
   file_verdict verdict;
   LARGE_INTEGER size{};
-  if (GetFileType(file) != FILE_TYPE_DISK) {
-    verdict = {file_not_regular, 0, 0020000};  // S_IFCHR
+  if (const int type = file_type(fd); type != regular_file) {
+    verdict = {file_not_regular, 0, type};
   } else if (!GetFileSizeEx(file, &size)) {
     verdict = system_problem(file_unreadable);
   } else if (static_cast<std::size_t>(size.QuadPart) > binding_file_size_cap) {
     verdict = {file_too_large};
-  } else if (const int error = read_from_start(file, binding_file_size_cap, bytes)) {
+  } else if (const int error = read_from_start(fd, binding_file_size_cap, bytes)) {
     verdict = {file_unreadable, 0, 0, error};
   }
-  CloseHandle(file);
+  _close(fd);
   return verdict;
 }
 
@@ -175,12 +142,12 @@ int make_scratch_file(std::string_view text, std::string &path, int &handle) {
 }
 
 int take_scratch_file(const std::string &path, int /*handle*/, std::string &bytes) {
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  const int error = file == INVALID_HANDLE_VALUE
-                        ? last_errno()
-                        : read_from_start(file, static_cast<std::size_t>(-1) - 1, bytes);
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  const int fd =
+      descriptor_of(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const int error =
+      fd < 0 ? last_errno() : read_from_start(fd, static_cast<std::size_t>(-1) - 1, bytes);
+  if (fd >= 0) _close(fd);
   DeleteFileA(path.c_str());
   return error;
 }
@@ -217,45 +184,47 @@ std::size_t file_size_limit() {
   return static_cast<std::size_t>(-1);  // Windows has none
 }
 
-file_verdict rewrite_file(const char *path, std::string_view before, std::string_view after,
-                          bool follow_link) {
-  const DWORD attributes = GetFileAttributesA(path);
-  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+int open_in_place(const char *path, bool follow_link) {
+  const bool exists = GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
   const int fd = descriptor_of(CreateFileA(
       path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
       exists ? OPEN_EXISTING : CREATE_NEW,
       FILE_ATTRIBUTE_NORMAL | (follow_link ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr));
-  if (fd < 0) return system_problem(save_failed);
-  file_verdict verdict;
-  if (GetFileType(handle_of(fd)) != FILE_TYPE_DISK) {
-    verdict = {file_not_regular, 0, 0020000};
-  } else {
-    const write_outcome outcome = write_in_place(fd, before, after, system_write_at);
-    std::string written;
-    if (outcome.error != 0)
-      verdict = {outcome.restored ? save_failed : save_incomplete, 0, 0, outcome.error};
-    // Read back through the same open file: an editor's save meanwhile is no failure of this one.
-    else if (read_from_start(handle_of(fd), after.size(), written) != 0 || written != after)
-      verdict = {save_unverified};
-  }
-  _close(fd);
-  return verdict;
+  if (fd < 0) errno = last_errno();
+  return fd;
 }
 
-write_outcome write_in_place(int fd, std::string_view before, std::string_view after,
-                             write_at_proc write_at) {
-  const HANDLE file = handle_of(fd);
-  // Room first, without changing the file's length: a full disk refuses the save before any
-  // byte changes.
+int file_type(int fd) {
+  return GetFileType(handle_of(fd)) == FILE_TYPE_DISK ? regular_file : 0020000;  // S_IFCHR
+}
+
+int reserve_room(int fd, std::size_t size) {
   FILE_ALLOCATION_INFO room{};
-  room.AllocationSize.QuadPart = static_cast<LONGLONG>(after.size());
-  if (after.size() > before.size() &&
-      !SetFileInformationByHandle(file, FileAllocationInfo, &room, sizeof room) &&
-      last_errno() == ENOSPC)
-    return {ENOSPC, true};
-  errno = 0;
-  if (write_all(fd, after, write_at) && cut_and_flush(file, after.size())) return {};
-  const int error = errno != 0 ? errno : last_errno();
-  const bool restored = write_all(fd, before, write_at) && cut_and_flush(file, before.size());
-  return {error, restored};
+  room.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
+  if (SetFileInformationByHandle(handle_of(fd), FileAllocationInfo, &room, sizeof room)) return 0;
+  return last_errno() == ENOSPC ? ENOSPC : 0;
+}
+
+ssize_t system_read_at(int fd, void *bytes, std::size_t size, off_t offset) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  DWORD got = 0;
+  if (ReadFile(handle_of(fd), bytes, static_cast<DWORD>(size), &got, &at)) return got;
+  if (GetLastError() == ERROR_HANDLE_EOF) return 0;
+  errno = last_errno();
+  return -1;
+}
+
+int cut_and_flush(int fd, std::size_t size) {
+  const HANDLE file = handle_of(fd);
+  LARGE_INTEGER end{};
+  end.QuadPart = static_cast<LONGLONG>(size);
+  return SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file) &&
+                 FlushFileBuffers(file)
+             ? 0
+             : last_errno();
+}
+
+void close_file(int fd) {
+  _close(fd);
 }

@@ -12,6 +12,7 @@
 
 #include "app/messages.h"
 #include "storage/byte_check.h"
+#include "storage/in_place_write.h"
 #include "storage/platform.h"
 #include "storage/trial_save.h"
 
