@@ -98,7 +98,7 @@ windows:
 	bash windows/build-allegro.sh $(WINDOWS_ALLEGRO) $(WINDOWS_ARCH)
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=windows/toolchain-$(WINDOWS_ARCH)-mingw.cmake \
 	  -DBRUMO_WIN_ALLEGRO=$(WINDOWS_ALLEGRO) -DCMAKE_INSTALL_PREFIX=$(abspath $(WINDOWS_BUILD))/install \
-	  -DCMAKE_BUILD_TYPE=Release
+	  -DCMAKE_BUILD_TYPE=Release -DBRUMO_TESTS=$(TESTS)
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target brumo-setup
 
 # brumo-setup-<version>-windows.zip: the .exe at the top, the players' text (CRLF) and the
@@ -137,7 +137,15 @@ test-windows:
 	  echo "test-windows: Wine's 32-bit loader fails: $$loader" >&2; exit 1; \
 	fi
 
-windows-tests: windows
+# The unit tests run twice, the same files built for Linux and for Windows (under Wine, in the
+# Windows group), both reading the library's keyboard table from the source the build unpacked.
+windows-tests:
+	@$(MAKE) --no-print-directory windows TESTS=ON
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target unit_tests
+	@BRUMO_ALLEGRO_SOURCE=$(WINDOWS_ALLEGRO) $(BUILD)/tests/unit_tests --gtest_brief=1 >$(WINDOWS_BUILD)/unit-linux.log 2>&1 || \
+	  { cat $(WINDOWS_BUILD)/unit-linux.log; exit 1; }
 	WINE_PREFIXES=$(abspath $(WINDOWS_BUILD))/wine BRUMO_WINE_ARCH=$(WINDOWS_ARCH) \
 	  BRUMO_SETUP=$(abspath $(WINDOWS_BUILD))/brumo-setup.exe SCREEN_HELPER=$(abspath $(BUILD))/tests/screen_helper \
-	  BRUMO_SOURCE=$(CURDIR) bats tests/screen/windows.bats
+	  BRUMO_UNIT_TESTS=$(abspath $(WINDOWS_BUILD))/tests/unit_tests.exe BRUMO_ALLEGRO_SOURCE=$(WINDOWS_ALLEGRO) \
+	  BRUMO_UNIT_LOG=$(abspath $(WINDOWS_BUILD))/unit-wine.log BRUMO_SOURCE=$(CURDIR) bats tests/screen/windows.bats
+	@echo "test-windows: unit tests passed: $$(sed -n 's/.*PASSED.* \([0-9]*\) tests*\./\1/p' $(WINDOWS_BUILD)/unit-wine.log) under Wine ($(WINDOWS_ARCH)), $$(sed -n 's/.*PASSED.* \([0-9]*\) tests*\./\1/p' $(WINDOWS_BUILD)/unit-linux.log) on Linux"

@@ -14,6 +14,12 @@ teardown_file() { wineserver -k 2>/dev/null || true; stop_display; }
 setup() { RUN_WITH=(wine) BOX_WINDOW='^brumo-setup$'; }
 teardown() { end_program; }
 
+@test "under Wine: the unit tests pass, the same files as on Linux" {
+  BRUMO_ALLEGRO_SOURCE=Z:$BRUMO_ALLEGRO_SOURCE wine "$BRUMO_UNIT_TESTS" --gtest_brief=1 >"$BRUMO_UNIT_LOG" 2>&1 ||
+    fail_with "$(cat "$BRUMO_UNIT_LOG")"
+  grep -q 'PASSED' "$BRUMO_UNIT_LOG"
+}
+
 @test "under Wine: the menu, a capture of arrows, a letter and modifiers with their names and numbers; on a Spanish layout AltGr binds ALTGR alone; the close button mid-capture ends with status 0 keeping the keys taken" {
   start_and_press
   start_capture 1

@@ -5,6 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,6 +19,7 @@
 #include "bindings/hotkeys.h"
 #include "bindings/key_names.h"
 #include "bindings/key_presses.h"
+#include "storage/platform.h"
 
 bool library_started();  // with the save property
 
@@ -44,6 +50,47 @@ TEST(KeyNames, RangesRowsAndEdges) {
   EXPECT_EQ(file_scancode(KEY_CAPSLOCK), 114);
   for (const int library_key : {0, -1, int{KEY_EQUALS_PAD}, int{KEY_UNKNOWN8}, int{KEY_MAX}})
     EXPECT_EQ(file_scancode(library_key), no_file_scancode) << library_key;
+}
+
+// Every key the library's Windows driver knows by its DirectInput code has its number in the file,
+// under the name of its library constant: read from the library's source as the Windows build
+// unpacks it (BRUMO_ALLEGRO_SOURCE; make test-windows sets it).
+TEST(KeyNames, EveryKeyOfTheWindowsTableHasItsNumberInTheFile) {
+  const char *source = std::getenv("BRUMO_ALLEGRO_SOURCE");
+  if (source == nullptr) GTEST_SKIP() << "no library source: make test-windows runs this";
+  const auto text_of = [&](const char *file) {
+    std::ifstream in(std::string(source) + file);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  std::map<std::string, int> values;  // the library's constants
+  const std::string header = text_of("/include/allegro/keyboard.h");
+  const std::regex constant(R"(__allegro_(KEY_\w+)\s*=\s*(\d+))");
+  for (std::sregex_iterator at(header.begin(), header.end(), constant), end; at != end; ++at)
+    values[(*at)[1]] = std::stoi((*at)[2]);
+  std::string table = text_of("/src/win/wkeybd.c");
+  const std::size_t start = table.find('{', table.find("hw_to_mycode[256] ="));
+  ASSERT_NE(start, std::string::npos);
+  table = std::regex_replace(table.substr(start, table.find("};", start) - start),
+                             std::regex(R"(/\*.*?\*/)"), "");
+  const std::map<std::string, std::string> file_names = {
+      {"COMMA", "COMA"},          {"STOP", "PUNTO"},       {"MINUS", "MENOS"},
+      {"EQUALS", "IGUAL"},        {"LEFT", "IZQUIERDA"},   {"RIGHT", "DERECHA"},
+      {"UP", "ARRIBA"},           {"DOWN", "ABAJO"},       {"ASTERISK", "ASTERISCO"},
+      {"MINUS_PAD", "MENOS_PAD"}, {"PLUS_PAD", "MAS_PAD"}, {"SEMICOLON", "COLON"}};
+  std::vector<std::string> exceptions;
+  int code = 0;
+  const std::regex entry(R"(KEY_\w+|\b0\b)");
+  for (std::sregex_iterator at(table.begin(), table.end(), entry), end; at != end; ++at, ++code) {
+    const std::string name = at->str();
+    if (name == "0") continue;
+    const std::string bare = name.substr(4);
+    const std::string expected = file_names.count(bare) != 0 ? file_names.at(bare) : bare;
+    const int number = values.count(name) != 0 ? file_scancode(values[name]) : no_file_scancode;
+    if (number < 1 || number > 114 || key_name(number) != expected)
+      exceptions.push_back(std::to_string(code) + " " + name);
+  }
+  EXPECT_EQ(code, 256);
+  EXPECT_EQ(exceptions, std::vector<std::string>{});
 }
 
 constexpr int released = 0x80;
@@ -149,12 +196,32 @@ TEST(Capture, KeysHandedOverBeforeTheLastNameIsDrawn) {
   screen = nullptr;
 }
 
+#ifndef _WIN32
 // The library's exit puts back SIGTERM's default action: a program winding down must not take it.
 TEST(StopRequests, WaitUnansweredOnceTheProgramWindsDown) {
   block_stop_requests();
   sigset_t blocked;
   sigprocmask(SIG_BLOCK, nullptr, &blocked);
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) EXPECT_EQ(sigismember(&blocked, signal), 1);
+  // And a game may live anywhere, under /tmp too.
+  const auto here = std::filesystem::current_path();
+  std::filesystem::current_path("/tmp");
+  EXPECT_FALSE(in_temporary_folder());
+  std::filesystem::current_path(here);
 }
+#else
+// Windows has no signals; what it has of its own: a folder Explorer opens a zip into, or one
+// under it, is no game's folder.
+TEST(TemporaryFolder, TheUsersTemporaryFolderAndFoldersUnderItAreRefused) {
+  const auto here = std::filesystem::current_path();
+  const auto temporary = std::filesystem::temp_directory_path();
+  std::filesystem::create_directories(temporary / "Temp1_brumo.zip");
+  for (const auto &folder : {temporary, temporary / "Temp1_brumo.zip", here}) {
+    std::filesystem::current_path(folder);
+    EXPECT_EQ(in_temporary_folder(), folder != here) << folder;
+  }
+  std::filesystem::current_path(here);
+}
+#endif
 
 }  // namespace
