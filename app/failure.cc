@@ -15,7 +15,7 @@ void fail(const std::string &reason, bool message_box) {
   if (message_box) {
     // The message box needs the text mode; the library shows it as the platform can.
     set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
-    show_message_box(line);
+    allegro_message("%s\n", message_box_text(line).c_str());
   }
   std::exit(1);
 }

@@ -11,9 +11,9 @@ bool display_missing();
 // The display the library was to start on, as a refusal names it: "la pantalla DISPLAY=:0".
 std::string display_description();
 
-// Shows line in the system's message box and waits until it is closed; the library must be in
-// its text mode.
-void show_message_box(const std::string &line);
+// line as the system's message box is to show it: broken into lines of at most 60 columns for
+// xmessage, which sizes itself to the text; whole for Windows' box, which wraps it itself.
+std::string message_box_text(const std::string &line);
 
 // Requests to end the program from outside the window set flag: SIGINT, SIGTERM and SIGHUP on
 // POSIX, the end of the session on Windows. Call after the library is installed, which puts its

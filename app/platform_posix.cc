@@ -4,7 +4,6 @@
 // box (xmessage) gets its text in lines it can show.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
-#include <allegro.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -38,8 +37,19 @@ int on_io_error(Display * /*display*/) {
   for (;;) pause();
 }
 
-// xmessage sizes itself to the text: one long line would hide the reason off screen.
-std::string wrapped(const std::string &line) {
+}  // namespace
+
+bool display_missing() {
+  const char *display = std::getenv("DISPLAY");
+  return display == nullptr || display[0] == '\0';
+}
+
+std::string display_description() {
+  const char *display = std::getenv("DISPLAY");
+  return std::string("la pantalla DISPLAY=") + (display != nullptr ? display : "");
+}
+
+std::string message_box_text(const std::string &line) {
   constexpr std::size_t width = 60;
   std::string text;
   std::size_t column = 0;
@@ -56,22 +66,6 @@ std::string wrapped(const std::string &line) {
     start = end + 1;
   }
   return text;
-}
-
-}  // namespace
-
-bool display_missing() {
-  const char *display = std::getenv("DISPLAY");
-  return display == nullptr || display[0] == '\0';
-}
-
-std::string display_description() {
-  const char *display = std::getenv("DISPLAY");
-  return std::string("la pantalla DISPLAY=") + (display != nullptr ? display : "");
-}
-
-void show_message_box(const std::string &line) {
-  allegro_message("%s\n", wrapped(line).c_str());
 }
 
 void install_stop_requests(volatile std::sig_atomic_t &flag) {

@@ -38,9 +38,8 @@ std::string display_description() {
   return "el escritorio de Windows";
 }
 
-// Windows' box wraps the text to its own width.
-void show_message_box(const std::string &line) {
-  allegro_message("%s\n", line.c_str());
+std::string message_box_text(const std::string &line) {
+  return line;
 }
 
 void install_stop_requests(volatile std::sig_atomic_t &flag) {

@@ -15,6 +15,7 @@
 #include <tuple>
 
 #include "app/messages.h"
+#include "app/platform.h"
 #include "storage/byte_check.h"
 #include "storage/in_place_write.h"
 #include "storage/platform.h"
@@ -132,6 +133,23 @@ TEST(TrialSave, AnEmptyLineWhereTheLibraryNeedsOneIsAllItAdds) {
     EXPECT_EQ(judged(text, player, saved).problem, file_ok) << text;
     EXPECT_EQ(saved, as_written(expected)) << text;
   }
+}
+
+// The box and the failed start in each system's terms: xmessage gets lines it can show, Windows'
+// box (which wraps by itself) the line whole; a failed start names the display the system has.
+TEST(Messages, TheBoxAndTheDisplayInEachSystemsTerms) {
+  const std::string line = "brumo-setup: " + describe({file_line_changed, 12});
+#ifdef _WIN32
+  EXPECT_EQ(message_box_text(line), line);
+  EXPECT_EQ(describe(library_not_started, ""),
+            "no se pudo iniciar la biblioteca Allegro en el escritorio de Windows");
+#else
+  EXPECT_EQ(std::regex_replace(message_box_text(line), std::regex("\n"), " "), line);
+  EXPECT_TRUE(std::regex_match(message_box_text(line), std::regex("(.{1,60}\n)+.{1,60}")));
+  setenv("DISPLAY", ":42", 1);
+  EXPECT_EQ(describe(library_not_started, "x"),
+            "no se pudo iniciar la biblioteca Allegro en la pantalla DISPLAY=:42: x");
+#endif
 }
 
 int calls = 0;
