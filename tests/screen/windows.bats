@@ -19,7 +19,11 @@ setup_file() {
 }
 teardown_file() { wineserver -k 2>/dev/null || true; stop_display; }
 setup() { RUN_WITH=(wine) BOX_WINDOW='^brumo-setup$'; }
-teardown() { end_program; }
+# Wine run as root writes a read-only file: an unwritable one is made immutable.
+freeze() { chattr +i "$GAME/brumo.ini" || fail_with "brumo.ini not made immutable"; }
+teardown() { end_program; chattr -R -i "$BATS_TEST_TMPDIR" 2>/dev/null || true; }
+# Once the window is open the library's message box bears its title.
+refused_at_hotkey() { hotkey 1; BOX_WINDOW='^Brumo vs Tuk$' expect_refusal "$1"; }
 
 @test "under Wine: the unit tests pass, the same files as on Linux" {
   BRUMO_ALLEGRO_SOURCE=Z:$BRUMO_ALLEGRO_SOURCE wine "$BRUMO_UNIT_TESTS" --gtest_brief=1 >"$BRUMO_UNIT_LOG" 2>&1 ||
@@ -27,30 +31,47 @@ teardown() { end_program; }
   grep -q 'PASSED' "$BRUMO_UNIT_LOG"
 }
 
-@test "under Wine: the menu, a capture of arrows, a letter and modifiers with their names and numbers; on a Spanish layout AltGr binds ALTGR alone; the close button mid-capture ends with status 0 keeping the keys taken" {
+@test "under Wine: the menu, a capture of arrows, a letter and modifiers with their names and numbers; the saved file is closed (Windows renames it meanwhile); on a Spanish layout AltGr twice binds ALTGR twice; the close button mid-capture ends with status 0 keeping the keys taken" {
   start_and_press
   start_capture 1
   press Up Down Left Right a Shift_L Control_R
   expect_capture ARRIBA ABAJO IZQUIERDA DERECHA A LSHIFT RCONTROL
   expect_keys 1 "84 85 82 83 1 103 106"
+  (cd "$GAME" && wine cmd /c ren brumo.ini saved.ini) || fail_with "brumo.ini is still open"
   press space
   expect_menu
   start_capture 2
-  press Control_L '#108' Alt_L
-  expect_capture LCONTROL ALTGR ALT
+  press Control_L '#108' '#108' Alt_L
+  expect_capture LCONTROL ALTGR ALTGR ALT
   wmctrl -c 'Brumo vs Tuk'
   expect_exit 0
-  expect_keys 2 "105 108 107"
+  expect_keys 2 "105 108 108 107"
 }
 
-@test "under Wine: a refused file is left as it was, and a second copy is refused" {
-  write_file '\xef\xbb\xbf[jugador0]\r\narriba = 84\r\n'
-  refused_at_start '"brumo.ini", linea 1: empieza con una marca de orden de bytes (BOM); guardelo como UTF-8 sin BOM; no se ha modificado'
-  write_file '[jugador0]\r\narriba = 84\r\n'
-  start_and_press
-  second_copy_refused
-  leave_with_esc
-  cmp "$BATS_TEST_TMPDIR/before" "$GAME/brumo.ini"
+@test "under Wine: refused in the temporary folder and in one under it (a zip opened in place), for a file the library would damage, one that cannot be written at start or at the hotkey, and as a second copy; the end of the session mid-capture saves the keys taken, unvetoed; no trial save leaves its scratch file" {
+  local temp rows row line zip='el programa se ha abierto en una carpeta temporal, quiza dentro del zip; extraigalo en la carpeta del juego y ejecutelo alli' \
+    unwritable='no se puede escribir "brumo.ini" (permiso denegado): las teclas no se podrian guardar; no se ha modificado'
+  temp=$(wine winepath -u "$(wine cmd /c echo %TEMP% | tr -d '\r')") && [[ -d $temp ]] || fail_with "no %TEMP%"
+  rm -f "$temp"/brs*.tmp
+  # The folder (the test's own if empty), brumo.ini's bytes (none if empty), the steps, their line.
+  rows=(
+    "$temp" '' 'refused_at_start "$line"' "$zip"
+    "$temp/Temp1_brumo-setup-windows.zip" '' 'refused_at_start "$line"' "$zip"
+    '' '\xef\xbb\xbf[jugador0]\r\narriba = 84\r\n' 'refused_at_start "$line"' '"brumo.ini", linea 1: empieza con una marca de orden de bytes (BOM); guardelo como UTF-8 sin BOM; no se ha modificado'
+    '' '[teclado]\r\n[jugador0] ; Brumo\r\n' 'start_and_press; refused_at_hotkey "$line"' '"brumo.ini", linea 2: la biblioteca estropearia esta cabecera de seccion al guardar (un espacio en el nombre, texto detras o falta el ]); corrijala o ponga el texto tras un #; no se ha modificado'
+    '' '[jugador0]\r\n' 'freeze; refused_at_start "$line"' "$unwritable"
+    '' '[jugador0]\r\n' 'start_and_press; freeze; refused_at_hotkey "$line"' "$unwritable"
+    '' '[jugador0]\r\narriba = 84\r\n' 'start_and_press; second_copy_refused; leave_with_esc; cmp "$T/before" "$GAME/brumo.ini"' ''
+    '' '' 'start_and_press; start_capture 1; press a b c; expect_capture A B C; wine wineboot --end-session || fail_with "logoff vetoed"; expect_exit 0; expect_keys 1 "1 2 3"' ''
+  )
+  for ((row = 0; row < ${#rows[@]}; row += 4)); do
+    GAME=${rows[row]:-$BATS_TEST_TMPDIR/game$row} line=${rows[row + 3]}
+    rm -f "$BATS_TEST_TMPDIR/before"
+    echo "row $((row / 4 + 1)): ${rows[row + 2]}" >&2
+    [[ -z ${rows[row + 1]} ]] || write_file "${rows[row + 1]}"
+    eval "${rows[row + 2]}"
+    [[ -z $(compgen -G "$temp/brs*.tmp") ]] || fail_with "left behind: $(ls "$temp"/brs*.tmp)"
+  done
 }
 
 # The file's numbers of the keys at these X keycodes: the library's DirectInput table (Allegro's
