@@ -127,13 +127,11 @@ int first_changed_line(const lines &unchanged, const lines &saved, int player,
   return at < unchanged.size() ? static_cast<int>(at) + 1 : 0;
 }
 
-file_verdict judge(std::string_view text, int player, const key_codes &codes, std::string &saved) {
-  // The library writes every entry anew as "name = value" with LF breaks, keeping its meaning,
-  // but glues a name starting with '[' to the text after it: a header may become none, a line a
-  // header, an entry ("[a = 1") another ("[a1").
-  std::string unchanged;
-  if (const int error = library_save(text, player, nullptr, unchanged))
-    return {trial_save_failed, 0, 0, error};
+// 0 when every line of the library's unchanged save means what the line of text does; else the
+// 1-based line where they part. The library writes every entry anew as "name = value" with LF
+// breaks, keeping its meaning, but glues a name starting with '[' to the text after it: a header
+// may become none, a line a header, an entry ("[a = 1") another ("[a1").
+int first_line_changing_meaning(std::string_view text, std::string_view unchanged) {
   const lines before = lines_of(text);
   const lines after = lines_of(unchanged);
   push_config_state();
@@ -142,37 +140,92 @@ file_verdict judge(std::string_view text, int player, const key_codes &codes, st
          read_alone(before[line]) == read_alone(after[line]))
     ++line;
   pop_config_state();
-  if (line < before.size() || line < after.size())
-    return {file_line_changed, static_cast<int>(line) + 1};
+  return line < before.size() || line < after.size() ? static_cast<int>(line) + 1 : 0;
+}
 
-  if (const int error = library_save(text, player, &codes, saved))
-    return {trial_save_failed, 0, 0, error};
-  const auto misplaced = [&] {
-    return file_verdict{file_keys_misplaced, misplaced_line(before, player), 0, 0, player};
-  };
-  if (const int changed = first_changed_line(after, lines_of(saved), player, codes))
-    return {file_keys_misplaced, changed, 0, 0, player};
-  // The other player's keys are untouched: every line not set for this one is kept, above.
+// Whether a game reads the player's keys from saved: the ones set, and for the others what text
+// held (a capture cut short sets only some).
+bool keys_where_the_game_reads_them(std::string_view text, std::string_view saved, int player,
+                                    const key_codes &codes) {
   const bool complete =
       std::none_of(codes.begin(), codes.end(), [](int code) { return code == no_file_scancode; });
   key_codes expected = complete ? codes : keys_in(text, player);
   for (std::size_t action = 0; action < codes.size(); ++action) {
     if (codes[action] != no_file_scancode) expected[action] = codes[action];
   }
-  if (keys_in(saved, player) != expected) return misplaced();
-  // A later capture of either player must land right in what is saved now. One that set all
-  // seven keys of its player finds them there next time and changes them in place.
+  return keys_in(saved, player) == expected;
+}
+
+// Whether a later capture of either player lands right in saved. One that set all seven keys of
+// its player finds them there next time and changes them in place. 0, or the scratch file's errno.
+int later_captures_land_right(std::string_view saved, int player, const key_codes &codes,
+                              bool &right) {
   key_codes marks{};
   for (std::size_t action = 0; action < marks.size(); ++action)
     marks[action] = 901 + static_cast<int>(action);
-  for (int later = 0; later < 2; ++later) {
+  const bool complete =
+      std::none_of(codes.begin(), codes.end(), [](int code) { return code == no_file_scancode; });
+  right = true;
+  for (int later = 0; later < 2 && right; ++later) {
     if (later == player && complete) continue;
     std::string again;
-    if (const int error = library_save(saved, later, &marks, again))
-      return {trial_save_failed, 0, 0, error};
-    if (keys_in(again, later) != marks) return misplaced();
+    if (const int error = library_save(saved, later, &marks, again)) return error;
+    right = keys_in(again, later) == marks;
   }
+  return 0;
+}
+
+// The save of text with the keys set, judged by the checks above in turn.
+file_verdict judge(std::string_view text, int player, const key_codes &codes, std::string &saved) {
+  std::string unchanged;
+  if (const int error = library_save(text, player, nullptr, unchanged))
+    return {trial_save_failed, 0, 0, error};
+  if (const int line = first_line_changing_meaning(text, unchanged))
+    return {file_line_changed, line};
+  if (const int error = library_save(text, player, &codes, saved))
+    return {trial_save_failed, 0, 0, error};
+  // Only the player's key lines change: every other line, the other player's keys among them, is
+  // kept in order.
+  if (const int line = first_changed_line(lines_of(unchanged), lines_of(saved), player, codes))
+    return {file_keys_misplaced, line, 0, 0, player};
+  bool right = keys_where_the_game_reads_them(text, saved, player, codes);
+  if (right) {
+    if (const int error = later_captures_land_right(saved, player, codes, right))
+      return {trial_save_failed, 0, 0, error};
+  }
+  if (!right) return {file_keys_misplaced, misplaced_line(lines_of(text), player), 0, 0, player};
   return {};
+}
+
+// Where an empty line goes before line at of text (at its end when at is the number of lines),
+// and the break it takes: that of the line before it, as after a lone CR an LF would only make
+// a CRLF of it, and two when the last line has none.
+std::pair<std::size_t, std::string_view> empty_line_before(std::string_view text,
+                                                           const lines &split, std::size_t at) {
+  if (split.empty()) return {0, "\n"};
+  const std::string_view before = split[at - 1];
+  const auto end = static_cast<std::size_t>(before.data() + before.size() - text.data());
+  const std::size_t next =
+      at < split.size() ? static_cast<std::size_t>(split[at].data() - text.data()) : text.size();
+  return {next, next > end ? text.substr(end, next - end) : std::string_view("\n\n")};
+}
+
+// The texts in which an empty line may keep the keys in their section, in the order tried: one at
+// the end of the file, one after each player's section that runs into another, both.
+std::array<std::string, 3> mended_texts(std::string_view text) {
+  const lines split = lines_of(text);
+  std::size_t ends[] = {other_section_in_run(split, 0), other_section_in_run(split, 1)};
+  if (ends[0] < ends[1]) std::swap(ends[0], ends[1]);  // the later first: offsets stay right
+  if (ends[1] == ends[0]) ends[1] = split.size();
+  std::string after_sections(text);
+  for (const std::size_t at : ends) {
+    if (at == split.size()) continue;
+    const auto [where, line_break] = empty_line_before(text, split, at);
+    after_sections.insert(where, line_break);
+  }
+  const std::string_view last_break = empty_line_before(text, split, split.size()).second;
+  return {std::string(text).append(last_break), after_sections,
+          std::string(after_sections).append(last_break)};
 }
 
 }  // namespace
@@ -186,23 +239,7 @@ file_verdict trial_save(std::string_view text, int player, const key_codes &code
   }
   const file_verdict verdict = judge(text, player, codes, saved);
   if (verdict.problem != file_keys_misplaced) return verdict;
-  // Mended by an empty line after each player's section that runs into another, at the end of
-  // the file, or both.
-  const lines split = lines_of(text);
-  std::string after_sections(text);
-  std::size_t ends[] = {other_section_in_run(split, 0), other_section_in_run(split, 1)};
-  if (ends[0] < ends[1]) std::swap(ends[0], ends[1]);  // the later first: offsets stay right
-  if (ends[1] == ends[0]) ends[1] = split.size();
-  for (const std::size_t at : ends) {
-    if (at < split.size())
-      after_sections.insert(static_cast<std::size_t>(split[at].data() - text.data()), "\n");
-  }
-  const auto with_empty_last_line = [](std::string mended) {
-    if (!mended.empty() && mended.back() != '\n' && mended.back() != '\r') mended += '\n';
-    return mended + '\n';
-  };
-  for (const std::string &mended : {with_empty_last_line(std::string(text)), after_sections,
-                                    with_empty_last_line(after_sections)}) {
+  for (const std::string &mended : mended_texts(text)) {
     if (judge(mended, player, codes, saved).problem == file_ok) return {};
   }
   return verdict;
