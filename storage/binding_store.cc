@@ -47,6 +47,7 @@ file_verdict saved_text(std::string_view text, int player, const key_codes &code
 
 file_verdict open_binding_store() {
   if (in_temporary_folder()) return {directory_temporary};
+  if (const file_verdict here = check_current_directory(); here.problem != file_ok) return here;
   const file_verdict locked = lock_current_directory();
   if (locked.problem != file_ok) return locked;
   link_at_start = link_target(binding_file_name);
@@ -56,6 +57,7 @@ file_verdict open_binding_store() {
 
 file_verdict check_before_capture(int player) {
   const std::lock_guard<std::mutex> lock(library_config);
+  if (const file_verdict here = check_current_directory(); here.problem != file_ok) return here;
   std::string bytes;
   const file_verdict verdict = read_current(bytes);
   if (verdict.problem != file_ok) return verdict;

@@ -10,6 +10,10 @@
 
 #include "storage/verdict.h"
 
+// file_ok, or directory_gone when the current directory was removed (on POSIX it can be, with
+// the program in it).
+file_verdict check_current_directory();
+
 // Held until the process ends: no other copy of the program works in the current directory.
 // file_ok, directory_gone, directory_in_use or directory_not_lockable.
 file_verdict lock_current_directory();

@@ -23,15 +23,22 @@ file_verdict system_problem(file_problem problem, int error) {
 
 }  // namespace
 
-file_verdict lock_current_directory() {
+file_verdict check_current_directory() {
   char directory[PATH_MAX];
-  if (getcwd(directory, sizeof directory) == nullptr) {
-    const int error = errno;
-    // Nothing is saved here any more, and the message box's helper will not start in it.
-    if (chdir("/") != 0) { /* the message still reaches stderr */
-    }
-    return system_problem(directory_gone, error);
+  struct stat status {};
+  // In a removed directory access(".", W_OK) still succeeds; getcwd and the link count tell.
+  int error = ENOENT;
+  if (getcwd(directory, sizeof directory) == nullptr || stat(".", &status) != 0)
+    error = errno;
+  else if (status.st_nlink > 0)
+    return {};
+  // Nothing is saved here any more, and the message box's helper will not start in it.
+  if (chdir("/") != 0) { /* the message still reaches stderr */
   }
+  return system_problem(directory_gone, error);
+}
+
+file_verdict lock_current_directory() {
   // On the directory, which exists even when the file does not yet; never closed.
   const int directory_fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (directory_fd < 0 || flock(directory_fd, LOCK_EX | LOCK_NB) != 0)

@@ -52,6 +52,12 @@ int descriptor_of(HANDLE file) {
 
 }  // namespace
 
+file_verdict check_current_directory() {
+  // Windows removes no directory a process works in.
+  return GetFileAttributesA(".") != INVALID_FILE_ATTRIBUTES ? file_verdict{}
+                                                            : system_problem(directory_gone);
+}
+
 file_verdict lock_current_directory() {
   // The directory's volume serial number and file ID name it whatever path reached it (case,
   // short names, junctions); a mutex name holds no backslash but the namespace's.
