@@ -9,13 +9,14 @@
 #include "app/platform.h"
 
 void fail(const std::string &reason, bool message_box) {
-  block_stop_requests();
   const std::string line = "brumo-setup: " + reason;
   std::fprintf(stderr, "%s\n", line.c_str());
   if (message_box) {
-    // The message box needs the text mode; the library shows it as the platform can.
+    // The message box needs the text mode. Stop requests still reach the program while the box
+    // is up, and close it.
     set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
-    allegro_message("%s\n", message_box_text(line).c_str());
+    show_message_box(line);
   }
+  block_stop_requests();
   std::exit(1);
 }

@@ -15,6 +15,10 @@ std::string display_description();
 // xmessage, which sizes itself to the text; whole for Windows' box, which wraps it itself.
 std::string message_box_text(const std::string &line);
 
+// Shows line in the system's message box until it is closed, or until a stop is requested, which
+// closes it too. The library must be in its text mode.
+void show_message_box(const std::string &line);
+
 // Requests to end the program from outside the window set flag: SIGINT, SIGTERM and SIGHUP on
 // POSIX, the end of the session on Windows. Call after the library is installed, which puts its
 // own handlers on some of these signals.

@@ -4,6 +4,7 @@
 // box (xmessage) gets its text in lines it can show.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -76,6 +77,32 @@ void install_stop_requests(volatile std::sig_atomic_t &flag) {
   for (const int signal : stop_signals) sigaction(signal, &action, nullptr);
   // A save refused for its size must not kill the program half-way through the file.
   std::signal(SIGXFSZ, SIG_IGN);
+}
+
+// The library's own box, started here rather than by the library so that it can be ended: what
+// the library runs, xmessage with its arguments, with no signal blocked, and waited for while
+// the stop flag is watched.
+void show_message_box(const std::string &line) {
+  // A final line break keeps xmessage from reading a text that starts with '-' as an option.
+  const std::string text = message_box_text(line) + "\n";
+  const pid_t box = fork();
+  if (box == 0) {
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    execlp("xmessage", "xmessage", "-buttons", "OK:101", "-default", "OK", "-center", text.c_str(),
+           static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  while (box > 0 && waitpid(box, &status, WNOHANG) == 0) {
+    if (stop_flag != nullptr && *stop_flag != 0) {
+      kill(box, SIGTERM);
+      waitpid(box, &status, 0);
+      return;
+    }
+    usleep(10000);
+  }
 }
 
 void block_stop_requests() {

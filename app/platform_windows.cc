@@ -42,6 +42,11 @@ std::string message_box_text(const std::string &line) {
   return line;
 }
 
+// The end of the session closes the box with the program.
+void show_message_box(const std::string &line) {
+  allegro_message("%s\n", message_box_text(line).c_str());
+}
+
 void install_stop_requests(volatile std::sig_atomic_t &flag) {
   stop_flag = &flag;
   win_set_msg_pre_proc(on_window_message);
