@@ -3,7 +3,6 @@
 #include <allegro.h>
 
 #include <unistd.h>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -26,7 +25,7 @@ taken_keys taken;
 
 // After a stop request nobody may be there to click the message box away.
 [[noreturn]] void refuse(const std::string &reason) {
-  fail(reason, stop_requested == 0);
+  fail(reason, !stop_requested());
 }
 
 // Saves what the capture took, once: a save that finds nothing waiting writes nothing.
@@ -52,7 +51,7 @@ void on_display_lost() {
 void start_up() {
   if (allegro_init() != 0)
     fail(describe(display_missing() ? no_display : library_not_started, allegro_error), false);
-  install_stop_requests(stop_requested);
+  install_stop_requests();
   watch_display_loss(on_display_lost);
   const file_verdict verdict = open_binding_store();
   if (verdict.problem != file_ok) refuse(describe(verdict));
@@ -63,7 +62,7 @@ void start_up() {
   // Installed like the rest of the input but never shown nor read: a missing mouse stops nothing.
   install_mouse();
   set_window_title("Brumo vs Tuk");
-  set_close_button_callback(request_stop_from_close_button);
+  set_close_button_callback(request_stop);
   set_color_depth(16);
   // A window where the desktop can make one: full screen would grab the keyboard and change
   // the display's mode.
@@ -72,20 +71,17 @@ void start_up() {
     refuse(describe(screen_not_opened, allegro_error));
 }
 
-void save_or_refuse(taken_keys &keys) {
-  const file_verdict verdict = save_taken(keys);
-  if (verdict.problem != file_ok) refuse(describe(verdict));
-}
-
-// A hotkey's capture: the file is checked again first, as another program may have changed
-// it, and saved as soon as the seventh key is taken (or what was taken, on a stop request).
+// A hotkey's capture, top-down: the file is checked again first, as another program may have
+// changed it; the keys are saved as soon as the seventh is taken (or what was taken, on a stop
+// request), before the list shows complete; then the closing key.
 void run_capture(int player) {
-  if (stop_requested != 0) return;
-  const file_verdict verdict = check_before_capture(player);
-  if (verdict.problem != file_ok) refuse(describe(verdict));
-  capture_player_keys(player, taken, stop_requested, save_or_refuse);
-  save_or_refuse(taken);
-  wait_for_closing_key(stop_requested);
+  if (stop_requested()) return;
+  const file_verdict checked = check_before_capture(player);
+  if (checked.problem != file_ok) refuse(describe(checked));
+  const bool complete = capture_player_keys(player, taken);
+  const file_verdict saved = save_taken(taken);
+  if (saved.problem != file_ok) refuse(describe(saved));
+  if (complete) finish_capture(taken);
 }
 
 }  // namespace
@@ -93,7 +89,7 @@ void run_capture(int player) {
 int main() {
   start_up();
   char held[2] = {};  // the hotkeys 1 and 2
-  while (key[KEY_ESC] == 0 && stop_requested == 0) {
+  while (key[KEY_ESC] == 0 && !stop_requested()) {
     hotkey_step(key, held[0], held[1], run_capture);
     draw_menu();
   }

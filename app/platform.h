@@ -2,7 +2,6 @@
 // them (platform_posix.cc: signals and X11; platform_windows.cc).
 #pragma once
 
-#include <csignal>
 #include <string>
 
 // Whether the system names no display to open the window on (DISPLAY unset, on X11).
@@ -19,10 +18,10 @@ std::string message_box_text(const std::string &line);
 // closes it too. The library must be in its text mode.
 void show_message_box(const std::string &line);
 
-// Requests to end the program from outside the window set flag: SIGINT, SIGTERM and SIGHUP on
-// POSIX, the end of the session on Windows. Call after the library is installed, which puts its
-// own handlers on some of these signals.
-void install_stop_requests(volatile std::sig_atomic_t &flag);
+// Requests to end the program from outside the window raise the stop request: SIGINT, SIGTERM
+// and SIGHUP on POSIX, the end of the session on Windows. Call after the library is installed,
+// which puts its own handlers on some of these signals.
+void install_stop_requests();
 
 // From here on requests to end wait unanswered until the process ends: the library's own exit
 // puts back the default action of SIGINT and SIGTERM, which would end a program winding down

@@ -10,9 +10,11 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 
 #include "app/platform.h"
+#include "app/stop_request.h"
 
 // The library's X11 state: exported but not in its installed headers. It begins with the
 // connection the library reads the keyboard from.
@@ -24,12 +26,11 @@ extern "C" library_x11_state _xwin;  // NOLINT: the library's own name
 namespace {
 
 constexpr std::array stop_signals = {SIGINT, SIGTERM, SIGHUP};
-volatile std::sig_atomic_t *stop_flag = nullptr;
 void (*loss_action)() = nullptr;
 std::atomic_flag loss_noticed = ATOMIC_FLAG_INIT;
 
 extern "C" void on_stop_signal(int /*signal*/) {
-  *stop_flag = 1;
+  request_stop();
 }
 
 int on_io_error(Display * /*display*/) {
@@ -69,8 +70,7 @@ std::string message_box_text(const std::string &line) {
   return text;
 }
 
-void install_stop_requests(volatile std::sig_atomic_t &flag) {
-  stop_flag = &flag;
+void install_stop_requests() {
   struct sigaction action {};
   action.sa_handler = on_stop_signal;
   sigemptyset(&action.sa_mask);
@@ -96,7 +96,7 @@ void show_message_box(const std::string &line) {
   }
   int status = 0;
   while (box > 0 && waitpid(box, &status, WNOHANG) == 0) {
-    if (stop_flag != nullptr && *stop_flag != 0) {
+    if (stop_requested()) {
       kill(box, SIGTERM);
       waitpid(box, &status, 0);
       return;

@@ -4,10 +4,9 @@
 #include <winalleg.h>
 
 #include "app/platform.h"
+#include "app/stop_request.h"
 
 namespace {
-
-volatile std::sig_atomic_t *stop_flag = nullptr;
 
 // On the library's window thread, before its own handling, which a result of 0 skips. Logoff or
 // shutdown ends the process once WM_ENDSESSION is answered: the main loop gets that long to save
@@ -15,12 +14,12 @@ volatile std::sig_atomic_t *stop_flag = nullptr;
 int on_window_message(HWND /*window*/, UINT message, WPARAM ending, LPARAM /*detail*/,
                       int *answer) {
   if (message == WM_QUERYENDSESSION) {
-    *stop_flag = 1;
+    request_stop();
     *answer = TRUE;
     return 0;
   }
   if (message == WM_ENDSESSION && ending != 0) {
-    *stop_flag = 1;
+    request_stop();
     Sleep(3000);
     *answer = 0;
     return 0;
@@ -47,8 +46,7 @@ void show_message_box(const std::string &line) {
   allegro_message("%s\n", message_box_text(line).c_str());
 }
 
-void install_stop_requests(volatile std::sig_atomic_t &flag) {
-  stop_flag = &flag;
+void install_stop_requests() {
   win_set_msg_pre_proc(on_window_message);
 }
 

@@ -1,9 +1,19 @@
-// Signals and the close button only raise a flag; the loops do the ending, so the keys taken
-// are saved and the program ends with status 0.
+// The one stop request: raised from handlers, read by the loops, which do the ending, so the
+// keys taken are saved and the program ends with status 0.
 #include "app/stop_request.h"
 
-volatile std::sig_atomic_t stop_requested = 0;
+#include <csignal>
 
-void request_stop_from_close_button() {
-  stop_requested = 1;
+namespace {
+
+volatile std::sig_atomic_t requested = 0;
+
+}  // namespace
+
+void request_stop() {
+  requested = 1;
+}
+
+bool stop_requested() {
+  return requested != 0;
 }

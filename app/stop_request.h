@@ -1,10 +1,9 @@
-// A request to end the program from outside the keyboard: a signal or the window's close button.
+// A request to end the program from outside the keyboard: a stop signal, the window's close
+// button, the end of the Windows session. The loops read it and wind down as for ESC.
 #pragma once
 
-#include <csignal>
+// Raises the request; safe in a signal handler and on any thread.
+void request_stop();
 
-// Set asynchronously; the main loop and the capture's wait test it and wind down as for ESC.
-extern volatile std::sig_atomic_t stop_requested;
-
-// The library's close-button callback: sets the flag, nothing more.
-void request_stop_from_close_button();
+// Whether an end was requested.
+bool stop_requested();

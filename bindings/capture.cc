@@ -5,15 +5,16 @@
 
 #include <cstddef>
 
+#include "app/stop_request.h"
 #include "bindings/key_names.h"
 #include "bindings/key_presses.h"
 
 namespace {
 
-// The file number of the next press, or no_file_scancode once stop is set. Presses of keys
-// the file cannot number are passed over.
-int wait_for_key(const volatile std::sig_atomic_t &stop) {
-  while (stop == 0) {
+// The file number of the next press, or no_file_scancode once a stop is requested. Presses of
+// keys the file cannot number are passed over.
+int wait_for_key() {
+  while (!stop_requested()) {
     const int scancode = take_key_press();
     if (scancode < 0) {
       rest(1);
@@ -25,34 +26,43 @@ int wait_for_key(const volatile std::sig_atomic_t &stop) {
   return no_file_scancode;
 }
 
+// The row of an action's prompt and name.
+int row_y(std::size_t action) {
+  return 10 + 10 * static_cast<int>(action);
+}
+
+// The key's name beside its prompt. Opaque cells: on the longest prompts the name covers the
+// prompt's tail.
+void draw_name(std::size_t action, int code) {
+  textprintf_ex(screen, font, 220, row_y(action), makecol(0, 0, 255), 0, "= %s", key_name(code));
+}
+
 }  // namespace
 
-void capture_player_keys(int player, taken_keys &taken, const volatile std::sig_atomic_t &stop,
-                         keys_taken_proc all_taken) {
-  if (stop != 0) return;
+bool capture_player_keys(int player, taken_keys &taken) {
+  if (stop_requested()) return false;
   for (std::atomic<int> &code : taken.codes) code = no_file_scancode;
   taken.player = player;
   forget_key_presses(key);  // the hotkey's press among them
-  const int colour = makecol(0, 0, 255);
   clear_bitmap(screen);
   // Short pauses give the player a beat between prompts; presses made in them wait their turn.
   rest(100);
-
-  int y = 10;
   for (std::size_t action = 0; action < action_names.size(); ++action) {
     rest(50);
-    textprintf_ex(screen, font, 0, y, colour, 0, "presione tecla para %s", action_names[action]);
-    const int code = wait_for_key(stop);
-    if (code == no_file_scancode) return;
+    textprintf_ex(screen, font, 0, row_y(action), makecol(0, 0, 255), 0, "presione tecla para %s",
+                  action_names[action]);
+    const int code = wait_for_key();
+    if (code == no_file_scancode) return false;
     taken.codes[action] = code;
-    if (action + 1 == action_names.size()) all_taken(taken);
-    // Opaque cells: on the longest prompts the name covers the prompt's tail.
-    textprintf_ex(screen, font, 220, y, colour, 0, "= %s", key_name(code));
+    if (action + 1 == action_names.size()) return true;
+    draw_name(action, code);
     rest(50);
-    y += 10;
   }
+  return true;
 }
 
-void wait_for_closing_key(const volatile std::sig_atomic_t &stop) {
-  wait_for_key(stop);
+void finish_capture(const taken_keys &taken) {
+  draw_name(action_names.size() - 1, taken.codes.back());
+  rest(50);
+  wait_for_key();
 }

@@ -3,7 +3,6 @@
 
 #include <array>
 #include <atomic>
-#include <csignal>
 
 #include "bindings/binding_file.h"
 
@@ -14,16 +13,13 @@ struct taken_keys {
   std::array<std::atomic<int>, action_names.size()> codes{};
 };
 
-// Called once all seven keys are taken, before the last one's name is drawn, so that they are
-// kept by the time the player sees the list complete.
-using keys_taken_proc = void (*)(taken_keys &taken);
-
 // Asks for a key for each action of player 0 or 1 and shows its name, recording each key in
 // taken as it comes. Presses made before the call (the hotkey's among them) never bind; those
-// made while a prompt is being drawn bind the next prompts. stop ends it early, keeping the
-// keys already taken; all_taken is then never called.
-void capture_player_keys(int player, taken_keys &taken, const volatile std::sig_atomic_t &stop,
-                         keys_taken_proc all_taken);
+// made while a prompt is being drawn bind the next prompts. Returns true once the seventh key is
+// taken, before its name is drawn, so that the keys can be saved before the player sees the list
+// complete; false on a stop request, keeping the keys already taken.
+bool capture_player_keys(int player, taken_keys &taken);
 
-// Waits for one more press, which closes the finished list, or for stop.
-void wait_for_closing_key(const volatile std::sig_atomic_t &stop);
+// After a complete capture: draws the last key's name, then waits for one more press, which
+// closes the list, or for a stop request.
+void finish_capture(const taken_keys &taken);

@@ -23,9 +23,6 @@ std::array<queued_press, queue_size> queued{};
 std::atomic<unsigned> pushed{0};  // written by the keyboard thread only
 std::atomic<unsigned> taken{0};   // written by the capture only
 
-// Which keys are down, as the keyboard thread has seen them: a press of a key already down
-// is the keyboard repeating it.
-std::array<bool, 128> down{};
 std::array<std::atomic<unsigned>, 128> releases{};
 
 // For each key down when the queue was last cleared, 1 + its release count then; 0 for the
@@ -38,12 +35,9 @@ std::array<unsigned, 128> held_when_cleared{};
 void on_key_event(int raw) {
   const auto scancode = static_cast<std::size_t>(raw & scancode_mask);
   if ((raw & key_released_bit) != 0) {
-    down[scancode] = false;
     releases[scancode].fetch_add(1, std::memory_order_relaxed);
     return;
   }
-  if (down[scancode]) return;
-  down[scancode] = true;
   const unsigned at = pushed.load(std::memory_order_relaxed);
   // A full queue drops the press rather than hold up the keyboard thread.
   if (at - taken.load(std::memory_order_acquire) >= queue_size) return;
@@ -55,7 +49,8 @@ void on_key_event(int raw) {
 }
 
 void install_key_presses() {
-  // A held key must bind one action, not all seven through the repeats.
+  // A held key must bind one action, not all seven through the repeats: with no repeat rate the
+  // library hands the hook no press of a key already down.
   set_keyboard_rate(0, 0);
   keyboard_lowlevel_callback = on_key_event;
 }

@@ -5,8 +5,8 @@
 // Once, after install_keyboard: no auto-repeat, and the hook that queues the presses.
 void install_key_presses();
 
-// The hook itself: raw is the library's scancode, with 0x80 set for a release. A press of a key
-// already down is a repeat and is dropped, and so is a press that finds the queue full.
+// The hook itself: raw is the library's scancode, with 0x80 set for a release. A press that
+// finds the queue full is dropped; repeats of a held key never come (see install_key_presses).
 void on_key_event(int raw);
 
 // Drops the presses queued so far, and the presses of the keys down in held (the library's key
