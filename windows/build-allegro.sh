@@ -12,7 +12,7 @@
 # Idempotent: DEST keeps a stamp with the hashes of the source, the patches, the toolchain file
 # and the configure options; when they all match, nothing is done. DEST must be missing, empty or
 # a previous output of this script: it is replaced whole, never merged into.
-# Needs the build packages of windows/packages.txt.
+# Needs the packages of `scripts/install-deps windows-i686` (or windows-x86_64).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -62,7 +62,7 @@ dest=${dest%/}
 for tool in /usr/lib/apt/apt-helper apt-get cmake make patch tar sha256sum \
   "$arch-w64-mingw32-gcc-posix" "$arch-w64-mingw32-g++-posix" "$arch-w64-mingw32-windres"; do
   command -v "$tool" >/dev/null ||
-    die "$tool is missing: install the build packages listed in $here/packages.txt"
+    die "$tool is missing: install them with: sh scripts/install-deps windows-$arch"
 done
 [ -f "$toolchain" ] || die "no toolchain file at $toolchain"
 shopt -s nullglob

@@ -4,11 +4,10 @@
 # returns non-zero with a message on stderr when a step fails.
 #
 #   source windows/wine-env.sh
-#   brumo_x_start :57 /tmp/x-logs        # optional: a 24-bit Xvfb with openbox on :57
-#   brumo_wine_env :57 /var/tmp/wine     # private prefix for :57 in /var/tmp/wine, booted once
-#                                        # (a third argument x86_64 makes a 64-bit one)
+#   brumo_wine_env :57 /var/tmp/wine     # private prefix for display :57 in /var/tmp/wine,
+#                                        # booted once (a third argument x86_64 makes a 64-bit one)
 #   wine ./brumo-setup.exe
-#   brumo_wine_stop; brumo_x_stop
+#   brumo_wine_stop
 #
 # Run directly (windows/wine-env.sh DISPLAY FOLDER [ARCH]) it only makes and boots the prefix; the
 # X server of DISPLAY should be up.
@@ -21,7 +20,7 @@
 # to $HOME, and Direct3D's renderer set to gdi (there is no libGL here). Booting a fresh prefix
 # (wineboot -i) took 11 s and made 590 MB here; it is done once and remembered in the prefix
 # (.brumo-wine-ready), so later calls take well under a second.
-# Needs the Wine packages of windows/packages.txt.
+# Needs the packages of `scripts/install-deps wine`.
 
 brumo_wine_overrides="mscoree,mshtml=;winemenubuilder.exe=d"
 
@@ -47,7 +46,7 @@ brumo_wine_env() {
   esac
   for tool in wine wineserver; do
     command -v "$tool" >/dev/null ||
-      { brumo_wine_fail "$tool is missing: install Wine (see windows/packages.txt)"; return 1; }
+      { brumo_wine_fail "$tool is missing: install Wine (scripts/install-deps wine)"; return 1; }
   done
   mkdir -p "$folder" || { brumo_wine_fail "cannot make $folder"; return 1; }
   folder=$(cd "$folder" && pwd) || return 1
@@ -101,50 +100,6 @@ brumo_wine_stop() {
   [ -n "${WINEPREFIX:-}" ] || return 0
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
-}
-
-# brumo_x_start DISPLAY LOGDIR: a 1024x768 24-bit Xvfb on DISPLAY with openbox (which gives
-# windows the focus); sets BRUMO_XVFB_PID and BRUMO_OPENBOX_PID for brumo_x_stop.
-brumo_x_start() {
-  [ $# -eq 2 ] || { brumo_wine_fail "usage: brumo_x_start DISPLAY LOGDIR"; return 1; }
-  local display=$1 logdir=$2 number tries tool
-  number=${display#*:}
-  number=${number%%.*}
-  for tool in Xvfb openbox xdpyinfo; do
-    command -v "$tool" >/dev/null ||
-      { brumo_wine_fail "$tool is missing (see windows/packages.txt)"; return 1; }
-  done
-  [ ! -e "/tmp/.X11-unix/X$number" ] ||
-    { brumo_wine_fail "display :$number is already in use"; return 1; }
-  mkdir -p "$logdir" || return 1
-  Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp >"$logdir/xvfb-$number.log" 2>&1 &
-  BRUMO_XVFB_PID=$!
-  tries=0
-  until DISPLAY=":$number" xdpyinfo >/dev/null 2>&1; do
-    tries=$((tries + 1))
-    if [ $tries -gt 100 ] || ! kill -0 "$BRUMO_XVFB_PID" 2>/dev/null; then
-      brumo_wine_fail "Xvfb :$number did not start (log: $logdir/xvfb-$number.log)"
-      return 1
-    fi
-    sleep 0.1
-  done
-  DISPLAY=":$number" openbox >"$logdir/openbox-$number.log" 2>&1 &
-  BRUMO_OPENBOX_PID=$!
-  sleep 0.5
-  kill -0 "$BRUMO_OPENBOX_PID" 2>/dev/null ||
-    { brumo_wine_fail "openbox did not start on :$number (log: $logdir/openbox-$number.log)"; return 1; }
-}
-
-# brumo_x_stop: ends the openbox and Xvfb that brumo_x_start started, by their ids.
-brumo_x_stop() {
-  local pid
-  for pid in "${BRUMO_OPENBOX_PID:-}" "${BRUMO_XVFB_PID:-}"; do
-    [ -n "$pid" ] || continue
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
-  BRUMO_OPENBOX_PID=""
-  BRUMO_XVFB_PID=""
 }
 
 # Run directly: make and boot the prefix for DISPLAY in FOLDER.
