@@ -8,40 +8,22 @@ BATS_TEST_TIMEOUT=${BATS_TEST_TIMEOUT:-150}
 fail_with() { echo "$@" >&2; exit 1; }
 poll() { # seconds command...: polls the command until it succeeds; status 1 when time runs out
   local end=$((SECONDS + $1)); shift
-  until "$@" >/dev/null 2>&1; do
-    ((SECONDS <= end)) || return 1
-    sleep 0.05
-  done
+  until "$@" >/dev/null 2>&1; do ((SECONDS <= end)) || return 1; sleep 0.05; done
 }
-wait_for() { # seconds command...: as poll, ending the test when time runs out
-  poll "$@" || fail_with "gave up after $1 s waiting for: ${*:2}"
-}
+wait_for() { poll "$@" || fail_with "gave up after $1 s waiting for: ${*:2}"; } # as poll, or the test ends
 
 # For setup_file; -noreset keeps a layout set with setxkbmap. --wm: openbox, as on a desktop.
 start_display() {
-  Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$BATS_FILE_TMPDIR/display" \
-    2>/dev/null &
+  Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$BATS_FILE_TMPDIR/display" 2>/dev/null &
   echo $! >"$BATS_FILE_TMPDIR/xvfb.pid"
   wait_for 10 test -s "$BATS_FILE_TMPDIR/display"
   export DISPLAY=":$(cat "$BATS_FILE_TMPDIR/display")"
   [[ ${1:-} == --wm ]] || return 0
   openbox >/dev/null 2>&1 &
   echo $! >"$BATS_FILE_TMPDIR/wm.pid"
-  wait_for 10 eval 'xprop -root _NET_SUPPORTED | grep -q _NET_ACTIVE_WINDOW'
-  wait_for 10 wmctrl -m
+  wait_for 10 eval '[[ $(xprop -root _NET_SUPPORTED) == *_NET_ACTIVE_WINDOW* ]] && wmctrl -m'
 }
 stop_display() { kill $(cat "$BATS_FILE_TMPDIR"/*.pid) 2>/dev/null || true; }
-
-# The library's message box is xmessage: this one keeps the text it shows in $BOX first.
-box_recorder() {
-  BOX_BIN=/tmp/brumo-box-$(id -u)
-  mkdir -p -m 755 "$BOX_BIN" || fail_with "no $BOX_BIN"
-  # Renamed into place: another group's program may be running the one there now.
-  printf '#!/bin/sh\n{ printf "%%s" "$6" >"$BOX"; } 2>/dev/null\nexec /usr/bin/xmessage "$@"\n' \
-    >"$BOX_BIN/xmessage.$$"
-  { chmod 755 "$BOX_BIN/xmessage.$$" && mv -f "$BOX_BIN/xmessage.$$" "$BOX_BIN/xmessage"; } ||
-    fail_with "no $BOX_BIN/xmessage"
-}
 
 # A game directory and a copy of the program for a run as nobody (below), in a place nobody
 # can reach wherever the checkout lives.
@@ -55,6 +37,8 @@ nobody_place() {
 # The program in the directory GAME (by default the test's own); its pid in PROGRAM, its status
 # in $T/status (T is the test's directory). --nobody: as nobody when the tests run as root, so
 # that file permissions hold. RUN_WITH: a command line to run it through (a shell with a limit).
+# The library's message box is xmessage: the one in BOX_BIN keeps the text it shows in $T/box,
+# renamed into place, as another group's program may be running the one there now.
 start_program() {
   local program=$BRUMO_SETUP run_as=("${RUN_WITH[@]}")
   if [[ ${1:-} == --nobody ]]; then
@@ -62,10 +46,11 @@ start_program() {
     program=$PLACE/brumo-setup
     [[ $(id -u) != 0 ]] || run_as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
   fi
-  T=${T:-$BATS_TEST_TMPDIR} GAME=${GAME:-$BATS_TEST_TMPDIR/game}
-  mkdir -p "$GAME" || fail_with "no directory $GAME"
+  T=${T:-$BATS_TEST_TMPDIR} GAME=${GAME:-$BATS_TEST_TMPDIR/game} BOX_BIN=/tmp/brumo-box-$(id -u)
   rm -f "$T/pid" "$T/status" "$T/box"
-  box_recorder
+  { mkdir -p "$GAME" && mkdir -p -m 755 "$BOX_BIN" &&
+    printf '#!/bin/sh\n{ printf "%%s" "$6" >"$BOX"; } 2>/dev/null\nexec /usr/bin/xmessage "$@"\n' >"$BOX_BIN/xmessage.$$" &&
+    chmod 755 "$BOX_BIN/xmessage.$$" && mv -f "$BOX_BIN/xmessage.$$" "$BOX_BIN/xmessage"; } || fail_with "no $GAME or $BOX_BIN/xmessage"
   (
     cd "$GAME" || exit
     BOX=$T/box PATH=$BOX_BIN:$PATH "${run_as[@]}" "$program" >"$T/out" 2>"$T/err" &
@@ -80,39 +65,32 @@ end_program() { # for teardown: TERM first, as KILL leaves the library's shared 
   if [[ -n ${PROGRAM:-} ]]; then
     pkill -P "$PROGRAM" -x xmessage 2>/dev/null || true
     kill -TERM "$PROGRAM" 2>/dev/null || true
-    poll 2 test -s "$T/status" || kill -9 "$PROGRAM" 2>/dev/null || true
-    poll 5 test -s "$T/status" || true
+    poll 2 test -s "$T/status" || kill -9 "$PROGRAM" 2>/dev/null || poll 5 test -s "$T/status" || true
   fi
   [[ -z ${PLACE:-} ]] || rm -rf "$PLACE"
 }
 
-# A brumo.ini with the given bytes (printf's escapes) in GAME, and a copy to compare with.
-write_file() {
+write_file() { # bytes (printf's escapes): brumo.ini in GAME, and a copy to compare with
   GAME=${GAME:-$BATS_TEST_TMPDIR/game}
-  mkdir -p "$GAME" || fail_with "no directory $GAME"
-  printf "$1" >"$GAME/brumo.ini" || fail_with "brumo.ini not written"
-  cp "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
+  { mkdir -p "$GAME" && printf "$1" >"$GAME/brumo.ini" && cp "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"; } ||
+    fail_with "brumo.ini not written"
 }
 
 # The window gets the keyboard as on a desktop: from the window manager where one runs.
 focus_program() {
   poll 10 xdotool search --name '^Brumo vs Tuk$' || fail_with "no window: $(cat "$T/err")"
-  WINDOW=$(xdotool search --name '^Brumo vs Tuk$' | head -1)
-  local how=windowfocus
+  local how=windowfocus; WINDOW=$(xdotool search --name '^Brumo vs Tuk$' | head -1)
   ! wmctrl -m >/dev/null 2>&1 || how=windowactivate
   xdotool "$how" --sync "$WINDOW" || fail_with "window not given the keyboard ($how)"
 }
 
 # One keycode per key, as a keyboard sends it: see screen_helper. A tap is held 80 ms, as a
-# person's press: the menu reads the key state once a frame.
+# person's press: the menu reads the key state once a frame. A hotkey is held until its capture
+# shows, or long enough to be seen by a late frame; ESC in the menu until the program has gone.
 press() { "$SCREEN_HELPER" press "$@" || fail_with "could not press $*"; }
-# A hotkey held until its capture shows, or held long enough to be seen by a late frame.
 start_capture() { press "+$1"; expect_capture; press "-$1"; }
 hotkey() { press "+$1" @300 "-$1"; }
-
 start_and_press() { start_program; focus_program; expect_menu; (($# == 0)) || press "$@"; } # keys
-
-# ESC in the menu, held until the program has gone (a frame may come late under load).
 leave_with_esc() { press +Escape; expect_exit 0; press -Escape; }
 expect_exit() { # status
   poll 10 test -s "$T/status" || fail_with "still running"
@@ -140,33 +118,30 @@ expect_refusal() { # line
   # The box said the same, in lines of at most 60 characters (nobody cannot keep it).
   [[ -n ${PLACE:-} && $(id -u) == 0 || $BOX_WINDOW != '^xmessage$' ]] && return
   local box; box=$(cat "$T/box") || fail_with "the message box showed nothing"
-  [[ ${box//$'\n'/ } == "brumo-setup: $1" ]] || fail_with "message box: $box"
-  [[ -z $(awk 'length > 60' "$T/box") ]] || fail_with "message box lines too long: $box"
+  [[ ${box//$'\n'/ } == "brumo-setup: $1" && -z $(awk 'length > 60' "$T/box") ]] || fail_with "message box: $box"
 }
 
 refused_at_start() { start_program "${@:2}"; expect_refusal "$1"; } # line [--nobody]
 second_copy_refused() { # while the program runs in GAME; the second copy's own files in $T
   (T=$BATS_TEST_TMPDIR/second; mkdir "$T" || fail_with "no $T"
-    refused_at_start 'otra copia de brumo-setup ya esta configurando las teclas en este directorio; cierrela antes de abrir otra')
+    refused_at_start 'otra copia de brumo-setup ya esta configurando las teclas en este directorio; cierrela antes de abrir otra') ||
+    fail_with "the second copy was not refused"
 }
 
 # Polls until the window shows exactly the "x y text" lines given, blue on black; if it never
 # does, leaves both pictures as PNG in a folder of their own (bats removes the test's). SHOT=name
 # saves the picture in BRUMO_SCREENSHOT_DIR.
 expect_screen() { # lines
-  local expected=$T/expected actual=$T/actual end=$((SECONDS + 10)) picture kept
-  printf '%s\n' "$@" | "$SCREEN_HELPER" render >"$expected.rgb" || fail_with "render failed"
-  until xwd -id "$WINDOW" -silent 2>/dev/null | convert xwd:- -depth 8 "rgb:$actual.rgb" 2>/dev/null &&
-    cmp -s "$expected.rgb" "$actual.rgb"; do
-    if ((SECONDS > end)); then
-      kept=$(mktemp -d "${TMPDIR:-/tmp}/brumo-screen.XXXXXX") || fail_with "the screen differs"
-      for picture in expected actual; do convert -size 320x240 -depth 8 "rgb:$T/$picture.rgb" "$kept/$picture.png" || true; done
-      fail_with "the screen differs: see $kept/expected.png and $kept/actual.png"
-    fi
+  local end=$((SECONDS + 10)) kept p
+  printf '%s\n' "$@" | "$SCREEN_HELPER" render >"$T/expected.rgb" || fail_with "render failed"
+  until xwd -id "$WINDOW" -silent 2>/dev/null | convert xwd:- -depth 8 "rgb:$T/actual.rgb" 2>/dev/null &&
+    cmp -s "$T/expected.rgb" "$T/actual.rgb"; do
+    ((SECONDS <= end)) || { kept=$(mktemp -d "${TMPDIR:-/tmp}/brumo-screen.XXXXXX") || fail_with "the screen differs"
+      for p in expected actual; do convert -size 320x240 -depth 8 "rgb:$T/$p.rgb" "$kept/$p.png" || true; done
+      fail_with "the screen differs: see $kept/expected.png and $kept/actual.png"; }
     sleep 0.05
   done
-  [[ -z ${BRUMO_SCREENSHOT_DIR:-} || -z ${SHOT:-} ]] ||
-    convert -size 320x240 -depth 8 "rgb:$actual.rgb" "$BRUMO_SCREENSHOT_DIR/$SHOT"
+  [[ -z ${BRUMO_SCREENSHOT_DIR:-} || -z ${SHOT:-} ]] || convert -size 320x240 -depth 8 "rgb:$T/actual.rgb" "$BRUMO_SCREENSHOT_DIR/$SHOT"
 }
 
 expect_menu() {
@@ -183,15 +158,8 @@ expect_capture() { # names of the keys taken so far
 section_keys() { # player (1 or 2): the values of its section, on one line
   tr -d '\r' 2>/dev/null <"$GAME/brumo.ini" | sed -n "/^\[jugador$(($1 - 1))\]/,/^\[/s/^[a-z]* = //p" | xargs
 }
-section_text() { # section values...: the section as the library writes it
-  local i
-  echo "[$1]"
-  for ((i = 0; i < 7; i++)); do echo "${ACTIONS[i]} = ${*:i+2:1}"; done
-}
-expect_file() { # lines...: brumo.ini holds exactly these
-  diff <(printf '%s\n' "$@") "$GAME/brumo.ini" >&2 || fail_with "brumo.ini is not as expected"
-}
+section_text() { local i; echo "[$1]"; for ((i = 0; i < 7; i++)); do echo "${ACTIONS[i]} = ${*:i+2:1}"; done; } # section values...
+expect_file() { diff <(printf '%s\n' "$@") "$GAME/brumo.ini" >&2 || fail_with "brumo.ini is not as expected"; } # lines...
 expect_keys() { # player values: polls until the player's section holds exactly these values
-  poll 5 eval "[[ \$(section_keys $1) == '$2' ]]" ||
-    fail_with "player $1's keys: '$(section_keys "$1")', not '$2'"
+  poll 5 eval "[[ \$(section_keys $1) == '$2' ]]" || fail_with "player $1's keys: '$(section_keys "$1")', not '$2'"
 }
