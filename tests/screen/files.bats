@@ -13,128 +13,84 @@ teardown() {
 }
 
 capture() { # player keys...: from the menu, the player's hotkey, then the keys and the closing one
-  focus_program
-  expect_menu
-  start_capture "$1"
-  press "${@:2}"
+  focus_program; expect_menu; start_capture "$1"; press "${@:2}"
   wait_for 5 eval "[[ \$(section_keys $1 | wc -w) == 7 ]]"
 }
 refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # message
 
 @test "files the library would damage or save nowhere, unwritable ones and a vanished directory are refused" {
+  local unwritable='no se puede escribir "brumo.ini" (permiso denegado): las teclas no se podrian guardar; no se ha modificado'
   # A UTF-8 locale brings out the message box's own warnings on stderr, if fonts are missing.
   write_file '\xef\xbb\xbf[jugador0]\narriba = 84\n'
   LANG=C.UTF-8 refused_at_start '"brumo.ini", linea 1: empieza con una marca de orden de bytes (BOM); guardelo como UTF-8 sin BOM; no se ha modificado'
   write_file '[teclado]\n[jugador0] ; Brumo\n'
   refused_at_hotkey '"brumo.ini", linea 2: la biblioteca estropearia esta cabecera de seccion al guardar (un espacio en el nombre, texto detras o falta el ]); corrijala o ponga el texto tras un #; no se ha modificado'
-  rm "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
-  ln -s /dev/null "$GAME/brumo.ini"
+  rm "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"; ln -s /dev/null "$GAME/brumo.ini"
   refused_at_start '"brumo.ini" no es un archivo normal sino un dispositivo; borrelo o cambiele el nombre'
-  rm "$GAME/brumo.ini"
-  ln -s /no/such/place/brumo.ini "$GAME/brumo.ini"
+  ln -sfn /no/such/place/brumo.ini "$GAME/brumo.ini"
   refused_at_start '"brumo.ini" es un enlace a un archivo que no existe, y las teclas podrian no guardarse en ninguna parte; borre el enlace o cree el archivo'
-  mkdir "$BATS_TEST_TMPDIR/gone"
-  cd "$BATS_TEST_TMPDIR/gone"
-  rmdir "$BATS_TEST_TMPDIR/gone"
-  GAME=.
+  mkdir "$BATS_TEST_TMPDIR/gone"; cd "$BATS_TEST_TMPDIR/gone"; rmdir "$BATS_TEST_TMPDIR/gone"; GAME=.
   refused_at_start 'el directorio actual ya no existe o no se puede leer (no existe); ejecute el programa en el directorio del juego'
   # For an ordinary user: a file or a directory that cannot be written, at start or later.
-  cd "$BATS_TEST_TMPDIR"
-  nobody_place
-  write_file '[jugador0]\narriba = 84\n\n'
-  chmod 444 "$GAME/brumo.ini"
-  refused_at_start 'no se puede escribir "brumo.ini" (permiso denegado): las teclas no se podrian guardar; no se ha modificado' --nobody
-  chmod 666 "$GAME/brumo.ini"
-  start_program --nobody
-  focus_program
-  expect_menu
-  chmod 444 "$GAME/brumo.ini"
-  hotkey 1
-  expect_refusal 'no se puede escribir "brumo.ini" (permiso denegado): las teclas no se podrian guardar; no se ha modificado'
-  rm "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"
-  chmod 555 "$GAME"
+  cd "$BATS_TEST_TMPDIR"; nobody_place; write_file '[jugador0]\narriba = 84\n\n'; chmod 444 "$GAME/brumo.ini"
+  refused_at_start "$unwritable" --nobody
+  chmod 666 "$GAME/brumo.ini"; start_program --nobody; focus_program; expect_menu; chmod 444 "$GAME/brumo.ini"; hotkey 1
+  expect_refusal "$unwritable"
+  rm "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"; chmod 555 "$GAME"
   refused_at_start 'no se puede crear "brumo.ini" en este directorio (permiso denegado): las teclas no se podrian guardar' --nobody
 }
 
 @test "where the library would put keys in another section, an empty line is all the save adds; make start runs the program in GAME_DIR as typed" {
-  write_file '[jugador1]'
-  start_program
-  capture 1 a b c d e f g space
-  capture 2 h i j k l m n space
+  write_file '[jugador1]'; start_program; capture 1 a b c d e f g space; capture 2 h i j k l m n space
   expect_file "$(section_text jugador1 8 9 10 11 12 13 14)" "" "$(section_text jugador0 1 2 3 4 5 6 7)"
   leave_with_esc
   GAME="$BATS_TEST_TMPDIR/it's \$HOME \$(x)"  # quotes and dollars included
   write_file '[jugador0]\r\narriba = 84\r\n[sonido]\r\nvolumen = 3\r\n'
-  RUN_WITH=(sh -c 'exec make -s -C "$1" start BUILD="$2" GAME_DIR="$3"' start "$BRUMO_SOURCE"
-    "${BRUMO_SETUP%/*}" "$GAME")
-  start_program
-  RUN_WITH=()
-  capture 1 a b c d e f g space
+  RUN_WITH=(sh -c 'exec make -s -C "$1" start BUILD="$2" GAME_DIR="$3"' start "$BRUMO_SOURCE" "${BRUMO_SETUP%/*}" "$GAME")
+  start_program; RUN_WITH=(); capture 1 a b c d e f g space
   expect_file "$(section_text jugador0 1 2 3 4 5 6 7)" "" "[sonido]" "volumen = 3"
 }
 
 @test "a save past the size cap, the file-size limit or the disk's room is refused with the file kept" {
   # Three-digit keys would make the save exactly the cap: taken; a byte more: refused first.
-  write_file "$(printf '#%.0s' {1..65427})\n[jugador0]\n"
-  start_and_press
-  start_capture 1
-  end_program
+  write_file "$(printf '#%.0s' {1..65427})\n[jugador0]\n"; start_and_press; start_capture 1; end_program
   write_file "$(printf '#%.0s' {1..65428})\n[jugador0]\n"
   refused_at_hotkey 'guardar las teclas haria "brumo.ini" mayor que 64 KiB; no se ha modificado'
-  write_file "$(printf '#%.0s' {1..1900})\n[jugador0]\narriba = 1\n"
-  RUN_WITH=(sh -c 'ulimit -f 2 && exec "$0"')
+  write_file "$(printf '#%.0s' {1..1900})\n[jugador0]\narriba = 1\n"; RUN_WITH=(sh -c 'ulimit -f 2 && exec "$0"')
   refused_at_hotkey 'no se pudo guardar "brumo.ini": supera el limite de tamano de archivo del proceso (ulimit -f); no se ha modificado'
   RUN_WITH=()
   [[ $(id -u) == 0 ]] || skip "a full disk needs a tmpfs, which only root can mount"
   TMPFS=$BATS_TEST_TMPDIR/small GAME=$BATS_TEST_TMPDIR/small
-  mkdir "$TMPFS"
-  mount -t tmpfs -o size=16k tmpfs "$TMPFS"
+  mkdir "$TMPFS"; mount -t tmpfs -o size=16k tmpfs "$TMPFS"
   # One page of file that the save grows past its end, two pages of filler: one page left.
-  write_file "$(printf '#%.0s' {1..4060})\n[jugador0]\narriba = 1\n"
-  head -c 8192 /dev/zero >"$TMPFS/filler"
-  start_and_press
-  start_capture 1
+  write_file "$(printf '#%.0s' {1..4060})\n[jugador0]\narriba = 1\n"; head -c 8192 /dev/zero >"$TMPFS/filler"
+  start_and_press; start_capture 1
   # Taken by another program meanwhile: the write finds no room, the file is kept.
-  head -c 4096 /dev/zero >"$TMPFS/more"
-  press a b c d e f g
+  head -c 4096 /dev/zero >"$TMPFS/more"; press a b c d e f g
   expect_refusal 'no se pudo guardar "brumo.ini": no queda espacio en el disco; no se ha modificado'
   # Known before the capture: nothing typed is lost.
   refused_at_hotkey 'no se podrian guardar las teclas en "brumo.ini": no queda espacio en el disco; no se ha modificado'
 }
 
 @test "a second copy is refused; edits made meanwhile are kept, in place or renamed; a file swapped for a FIFO or a link is refused" {
-  write_file '[jugador0]\narriba = 1\n\n'
-  start_program
-  second_copy_refused
-  printf '[sonido]\nvolumen = 3\n\n' >>"$GAME/brumo.ini"
-  capture 2 a b c d e f g space
+  write_file '[jugador0]\narriba = 1\n\n'; start_program; second_copy_refused
+  printf '[sonido]\nvolumen = 3\n\n' >>"$GAME/brumo.ini"; capture 2 a b c d e f g space
   # As editors save: a new file renamed over the old one.
-  { printf '[video]\nmodo = 2\n\n' && cat "$GAME/brumo.ini"; } >"$GAME/new"
-  mv "$GAME/new" "$GAME/brumo.ini"
+  { printf '[video]\nmodo = 2\n\n' && cat "$GAME/brumo.ini"; } >"$GAME/new"; mv "$GAME/new" "$GAME/brumo.ini"
   capture 1 h i j k l m n space
   [[ $(grep -cx -e 'volumen = 3' -e 'modo = 2' "$GAME/brumo.ini") == 2 ]]
   expect_keys 2 "1 2 3 4 5 6 7"
   # A FIFO in the middle of a capture: the save must neither block nor write.
-  start_capture 2
-  press o p
-  mv "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/kept"
-  rm "$BATS_TEST_TMPDIR/before"
-  mkfifo "$GAME/brumo.ini"
+  start_capture 2; press o p
+  mv "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/kept"; rm "$BATS_TEST_TMPDIR/before"; mkfifo "$GAME/brumo.ini"
   press q r s t u
   expect_refusal '"brumo.ini" no es un archivo normal sino una tuberia con nombre (FIFO); borrelo o cambiele el nombre'
   # A link to another file in its place, or a link there from the start pointed elsewhere:
   # refused, and that file left alone.
-  rm "$GAME/brumo.ini"
-  mv "$BATS_TEST_TMPDIR/kept" "$GAME/brumo.ini"
-  echo otro >"$BATS_TEST_TMPDIR/elsewhere"
+  rm "$GAME/brumo.ini"; mv "$BATS_TEST_TMPDIR/kept" "$GAME/brumo.ini"; echo otro >"$BATS_TEST_TMPDIR/elsewhere"
   for start in file link; do
-    if [[ $start == link ]]; then
-      ln -sfn "$BATS_TEST_TMPDIR/kept" "$GAME/brumo.ini"
-      printf '[jugador0]\n' >"$BATS_TEST_TMPDIR/kept"
-    fi
-    start_and_press
-    ln -sfn "$BATS_TEST_TMPDIR/elsewhere" "$GAME/brumo.ini"
-    hotkey 1
+    [[ $start == file ]] || { ln -sfn "$BATS_TEST_TMPDIR/kept" "$GAME/brumo.ini"; printf '[jugador0]\n' >"$BATS_TEST_TMPDIR/kept"; }
+    start_and_press; ln -sfn "$BATS_TEST_TMPDIR/elsewhere" "$GAME/brumo.ini"; hotkey 1
     expect_refusal '"brumo.ini" se ha cambiado por un enlace a otro archivo mientras el programa funcionaba; no se ha modificado'
     [[ $(cat "$BATS_TEST_TMPDIR/elsewhere") == otro ]]
   done
@@ -142,17 +98,11 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
 
 @test "the display going away after a capture or in the middle of one ends it with the keys taken saved" {
   for taken in 7 3; do
-    GAME=$BATS_TEST_TMPDIR/$taken
-    mkdir "$GAME"
+    GAME=$BATS_TEST_TMPDIR/$taken; mkdir "$GAME"
     BATS_FILE_TMPDIR=$GAME start_display # a display of its own, to take away
-    OWN_XVFB=$(cat "$GAME/xvfb.pid")
-    start_and_press
-    start_capture 1
-    press a b c
-    expect_capture A B C
+    OWN_XVFB=$(cat "$GAME/xvfb.pid"); start_and_press; start_capture 1; press a b c; expect_capture A B C
     [[ $taken == 3 ]] || { press d e f g space; expect_menu; }
-    kill "$OWN_XVFB"
-    expect_exit 1
+    kill "$OWN_XVFB"; expect_exit 1
     expect_error_line 'se perdio la conexion con la pantalla; las teclas tomadas estan guardadas'
     [[ $(section_keys 1 | wc -w) == "$taken" ]]
   done
