@@ -32,20 +32,13 @@ refused_at_hotkey() { hotkey 1; BOX_WINDOW='^Brumo vs Tuk$' expect_refusal "$1";
 }
 
 @test "under Wine: the menu, a capture of arrows, a letter and modifiers with their names and numbers; the saved file is closed (Windows renames it meanwhile); on a Spanish layout AltGr twice binds ALTGR twice; the close button mid-capture ends with status 0 keeping the keys taken" {
-  start_and_press
-  start_capture 1
-  press Up Down Left Right a Shift_L Control_R
+  start_and_press; start_capture 1; press Up Down Left Right a Shift_L Control_R
   expect_capture ARRIBA ABAJO IZQUIERDA DERECHA A LSHIFT RCONTROL
   expect_keys 1 "84 85 82 83 1 103 106"
   (cd "$GAME" && wine cmd /c ren brumo.ini saved.ini) || fail_with "brumo.ini is still open"
-  press space
-  expect_menu
-  start_capture 2
-  press Control_L '#108' '#108' Alt_L
+  press space; expect_menu; start_capture 2; press Control_L '#108' '#108' Alt_L
   expect_capture LCONTROL ALTGR ALTGR ALT
-  wmctrl -c 'Brumo vs Tuk'
-  expect_exit 0
-  expect_keys 2 "105 108 108 107"
+  wmctrl -c 'Brumo vs Tuk'; expect_exit 0; expect_keys 2 "105 108 108 107"
 }
 
 @test "under Wine: refused in the temporary folder and in one under it (a zip opened in place), for a file the library would damage, one that cannot be written at start or at the hotkey, and as a second copy; the end of the session mid-capture saves the keys taken, unvetoed; no trial save leaves its scratch file" {
@@ -65,10 +58,8 @@ refused_at_hotkey() { hotkey 1; BOX_WINDOW='^Brumo vs Tuk$' expect_refusal "$1";
     '' '' 'start_and_press; start_capture 1; press a b c; expect_capture A B C; wine wineboot --end-session || fail_with "logoff vetoed"; expect_exit 0; expect_keys 1 "1 2 3"' ''
   )
   for ((row = 0; row < ${#rows[@]}; row += 4)); do
-    GAME=${rows[row]:-$BATS_TEST_TMPDIR/game$row} line=${rows[row + 3]}
-    rm -f "$BATS_TEST_TMPDIR/before"
-    echo "row $((row / 4 + 1)): ${rows[row + 2]}" >&2
-    [[ -z ${rows[row + 1]} ]] || write_file "${rows[row + 1]}"
+    GAME=${rows[row]:-$BATS_TEST_TMPDIR/game$row} line=${rows[row + 3]}; rm -f "$BATS_TEST_TMPDIR/before"
+    echo "row $((row / 4 + 1)): ${rows[row + 2]}" >&2; [[ -z ${rows[row + 1]} ]] || write_file "${rows[row + 1]}"
     eval "${rows[row + 2]}"
     [[ -z $(compgen -G "$temp/brs*.tmp") ]] || fail_with "left behind: $(ls "$temp"/brs*.tmp)"
   done
@@ -82,31 +73,17 @@ EXTENDED=([105]=0x9d [108]=0xb8 [133]=0xdb [134]=0xdc [135]=0xdd)
 table_numbers() { # keycodes...
   local allegro=${BRUMO_SETUP%/*}/allegro keycode scancodes=()
   for keycode; do scancodes+=($((${EXTENDED[keycode]:-keycode - 8}))); done
-  awk -v scancodes="${scancodes[*]}" '
-    /__allegro_KEY_[A-Z0-9_]* *=/ { sub(/^ *__allegro_/, ""); sub(/,/, ""); number[$1] = $3 }
-    /hw_to_mycode\[256\] = \{/ { table = 1; next }
-    table && /^\};/ { table = 0 }
-    table {
-      gsub(/\/\*[^*]*\*\/| /, "")
-      n = split($0, row, ",")
-      for (i = 1; i <= n; i++) if (row[i] != "") key[size++] = row[i]
-    }
-    END {
-      count = split(scancodes, wanted, " ")
-      for (i = 1; i <= count; i++) {
-        n = number[key[wanted[i]]]
-        if (n == number["KEY_SEMICOLON"]) n = number["KEY_COLON"]
-        else if (n >= number["KEY_LSHIFT"]) n += 103 - number["KEY_LSHIFT"]
-        printf "%s%d", (i > 1 ? " " : ""), n
-      }
-    }' "$allegro/include/allegro/keyboard.h" "$allegro/src/win/wkeybd.c"
+  awk -v wanted="${scancodes[*]}" '$2 == "=" && /__allegro_KEY_/ { number[substr($1, 11)] = $3 + 0 }
+    /^ *\/\* 0x/ { for (i = 4; i <= NF; i++) key[size++] = substr($i, 1, index($i ",", ",") - 1) }
+    END { for (i = 1; i <= split(wanted, at, " "); i++) { n = number[key[at[i]]]
+      n = n == number["KEY_SEMICOLON"] ? number["KEY_COLON"] : n >= number["KEY_LSHIFT"] ? n + 103 - number["KEY_LSHIFT"] : n
+      printf "%s%d", (i > 1 ? " " : ""), n } }' "$allegro/include/allegro/keyboard.h" "$allegro/src/win/wkeybd.c"
 }
 
 @test "under Wine, on the US, French, German and Spanish layouts, every key of the main block and every modifier binds as the key at its place in the library's DirectInput table; dead keys and the letter after one bind" {
   local layout keys i player
   for layout in us fr de es; do
-    setxkbmap -layout "$layout"
-    start_and_press
+    setxkbmap -layout "$layout"; start_and_press
     # Dead keys first, each before a letter (es: ` and ´, fr: ^, de: ^), then the rest of the
     # main block and the modifiers, and keys from the start again to fill the last capture.
     # Wine's German table has no key right of ß: it gets a spare scancode there.
@@ -115,9 +92,7 @@ table_numbers() { # keycodes...
     keys+=("${keys[@]:0:(7 - ${#keys[@]} % 7) % 7}")
     # Players 1 and 2 in turn: player 2's capture started by the key closing player 1's.
     for ((i = 0; i < ${#keys[@]}; i += 7)); do
-      player=$((1 + i / 7 % 2))
-      start_capture "#$((9 + player))"
-      press $(printf ' #%s' "${keys[@]:i:7}")
+      player=$((1 + i / 7 % 2)); start_capture "#$((9 + player))"; press $(printf ' #%s' "${keys[@]:i:7}")
       expect_keys $player "$(table_numbers "${keys[@]:i:7}")"
       ((player == 1)) || { press space; expect_menu; }
     done
