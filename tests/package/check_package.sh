@@ -8,9 +8,8 @@ failed() { echo "FAIL: $*" >&2; exit 1; }
 layout() { # root: the program, the manual, the README and the copyright file
   test -x "$1/bin/brumo-setup" || failed "$1: no bin/brumo-setup"
   gzip -dc "$1/share/man/man6/brumo-setup.6.gz" | cmp -s - "$source/docs/brumo-setup.6" || failed "$1: manual"
-  for doc in README.md:README.md copyright:packaging/copyright; do
-    cmp -s "$1/share/doc/brumo-setup/${doc%%:*}" "$source/${doc#*:}" || failed "$1: ${doc%%:*}"
-  done
+  cmp -s "$1/share/doc/brumo-setup/README.md" "$source/README.md" || failed "$1: README.md"
+  cmp -s "$1/share/doc/brumo-setup/copyright" "$source/packaging/copyright" || failed "$1: copyright"
 }
 cmake --install "$build" --prefix "$work/stage" >/dev/null || failed "cmake --install"
 layout "$work/stage"
@@ -22,8 +21,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Recommends) == *x11-utils*xfonts-base* ]] || failed "Recommends: $(field Recommends)"
 [[ $(field Depends) =~ (^|, )liballegro4\.4[\ ,] && $(field Depends) != *-dev* ]] ||
   failed "Depends: $(field Depends)"
-dpkg-deb -x "$deb" "$work/root" || failed "dpkg-deb -x"
-layout "$work/root/usr"
-gzip -dc "$work/root/usr/share/doc/brumo-setup/changelog.Debian.gz" | head -1 |
-  grep -q "^brumo-setup ($(field Version)) " || failed "changelog's latest entry"
+dpkg-deb -x "$deb" "$work/root" && layout "$work/root/usr" || failed "dpkg-deb -x"
+[[ $(gzip -dc "$work/root/usr/share/doc/brumo-setup/changelog.Debian.gz" | sed -n 1p) == "brumo-setup ($(field Version)) "* ]] ||
+  failed "changelog's latest entry"
 echo "check_package: the install tree and the package hold what they should"
