@@ -31,6 +31,9 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
   refused_at_start '"brumo.ini" es un enlace a un archivo que no existe, y las teclas podrian no guardarse en ninguna parte; borre el enlace o cree el archivo'
   mkdir "$BATS_TEST_TMPDIR/gone"; cd "$BATS_TEST_TMPDIR/gone"; rmdir "$BATS_TEST_TMPDIR/gone"; GAME=.
   refused_at_start 'el directorio actual ya no existe o no se puede leer (no existe); ejecute el programa en el directorio del juego'
+  # Removed while the program runs: refused at the hotkey, before any key is typed.
+  cd "$BATS_TEST_TMPDIR"; GAME=$BATS_TEST_TMPDIR/gone; start_and_press; rmdir "$GAME"; hotkey 1
+  expect_refusal 'el directorio actual ya no existe o no se puede leer (no existe); ejecute el programa en el directorio del juego'
   # For an ordinary user: a file or a directory that cannot be written, at start or later.
   cd "$BATS_TEST_TMPDIR"; nobody_place; write_file '[jugador0]\narriba = 84\n\n'; chmod 444 "$GAME/brumo.ini"
   refused_at_start "$unwritable" --nobody
@@ -105,5 +108,18 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
     kill "$OWN_XVFB"; expect_exit 1
     expect_error_line 'se perdio la conexion con la pantalla; las teclas tomadas estan guardadas'
     [[ $(section_keys 1 | wc -w) == "$taken" ]]
+  done
+}
+
+@test "a stop signal while a refusal's message box is up ends the program and its box with status 1, and a copy started then is not refused" {
+  for how in TERM HUP INT; do
+    write_file '\xef\xbb\xbf[a]\n'; RUN_WITH=(setsid); start_program; RUN_WITH=()
+    poll 10 xdotool search --name '^xmessage$' || fail_with "no message box"
+    # Ctrl+C in a terminal reaches the whole process group, the box included.
+    if [[ $how == INT ]]; then kill -INT -- "-$PROGRAM"; else kill -s "$how" "$PROGRAM"; fi
+    poll 1 test -s "$T/status" || fail_with "still running 1 s after SIG$how"
+    expect_exit 1; cmp "$T/before" "$GAME/brumo.ini"
+    poll 1 eval '! pgrep -s "$PROGRAM" xmessage' || fail_with "the box outlived the program"
+    write_file '[a]\n'; start_and_press; leave_with_esc
   done
 }

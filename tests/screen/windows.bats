@@ -5,7 +5,7 @@
 load lib
 
 setup_file() {
-  start_display --wm; setxkbmap -layout es
+  start_display --wm; setxkbmap -layout es; xset r rate 30 33  # keys repeat soon and often
   # shellcheck source=../../windows/wine-env.sh
   source "$BRUMO_SOURCE/windows/wine-env.sh"
   brumo_wine_env "$DISPLAY" "$WINE_PREFIXES" "${BRUMO_WINE_ARCH:-i686}" || fail_with "no Wine prefix"
@@ -31,8 +31,8 @@ refused_at_hotkey() { hotkey 1; BOX_WINDOW='^Brumo vs Tuk$' expect_refusal "$1";
   grep -q 'PASSED' "$BRUMO_UNIT_LOG"
 }
 
-@test "under Wine: the menu, a capture of arrows, a letter and modifiers with their names and numbers; the saved file is closed (Windows renames it meanwhile); on a Spanish layout AltGr twice binds ALTGR twice; the close button mid-capture ends with status 0 keeping the keys taken" {
-  start_and_press; start_capture 1; press Up Down Left Right a Shift_L Control_R
+@test "under Wine: the menu, a capture of arrows, a letter held 2 s (bound once) and modifiers with their names and numbers; the saved file is closed (Windows renames it meanwhile); on a Spanish layout AltGr twice binds ALTGR twice; the close button mid-capture ends with status 0 keeping the keys taken" {
+  start_and_press; start_capture 1; press Up Down Left Right +a @2000 -a Shift_L Control_R
   expect_capture ARRIBA ABAJO IZQUIERDA DERECHA A LSHIFT RCONTROL
   expect_keys 1 "84 85 82 83 1 103 106"
   (cd "$GAME" && wine cmd /c ren brumo.ini saved.ini) || fail_with "brumo.ini is still open"
