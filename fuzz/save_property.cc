@@ -2,9 +2,9 @@
 // either player are saved so that a game reading the result with get_config_int finds the
 // captured keys, every other setting and comment is kept, and the result is accepted again; a
 // file whose save would go wrong is refused before the capture. libFuzzer drives it in make
-// fuzz; built into the unit tests, it runs over fuzz/corpus and thousands of random files.
+// fuzz; the unit tests run it over fuzz/corpus and thousands of random files.
+#include "fuzz/save_property.h"
 #include <allegro.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -12,44 +12,34 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-
 #include "bindings/key_names.h"
 #include "storage/byte_check.h"
 #include "storage/trial_save.h"
 
-namespace {
-
-void check(bool holds, const char *what, const std::string &before, const std::string &after) {
-  if (holds) return;
-  std::fprintf(stderr, "%s\nbefore:\n%s\nafter:\n%s\n", what, before.c_str(), after.c_str());
-  std::abort();
-}
-
 // Every setting as a game reads it, but the keys of the given player's section, matched as the
 // library matches names (ignoring case, Unicode's included).
-std::string settings(const std::string &text, int player) {
+static std::string settings(const std::string &text, int player) {
   set_config_data(text.data(), static_cast<int>(text.size()));
   const char **sections = nullptr;
   const int count = list_config_sections(&sections);
   std::string all;
   for (int s = -1; s < count; ++s) {
-    const char *section = s < 0 ? "" : sections[s];  // the global one first
-    const bool captured = ustricmp(section, player == 0 ? "[jugador0]" : "[jugador1]") == 0;
-    const char **names = nullptr;
-    for (int n = list_config_entries(section, &names) - 1; n >= 0; --n) {
-      const auto named = [&](const char *action) { return ustricmp(action, names[n]) == 0; };
+    const char *header = s < 0 ? "" : sections[s];  // the global one first
+    const bool captured = ustricmp(header, player == 0 ? "[jugador0]" : "[jugador1]") == 0;
+    const char **keys = nullptr;
+    for (int n = list_config_entries(header, &keys) - 1; n >= 0; --n) {
+      const auto named = [&](const char *action) { return ustricmp(action, keys[n]) == 0; };
       if (!captured || std::none_of(action_names.begin(), action_names.end(), named))
-        all +=
-            std::string(section) + names[n] + "=" + get_config_string(section, names[n], "") + "\n";
+        all += std::string(header) + keys[n] + "=" + get_config_string(header, keys[n], "") + "\n";
     }
-    free_config_entries(&names);
+    free_config_entries(&keys);
   }
   free_config_entries(&sections);
   return all;
 }
 
 // The comment lines, in order, as the library keeps them: every line that names nothing.
-std::string comments(const std::string &text) {
+static std::string comments(const std::string &text) {
   std::string all;
   for (const std::string_view line : lines_of(text)) {
     const std::size_t first = line.find_first_not_of(" \t\v\f");
@@ -59,22 +49,13 @@ std::string comments(const std::string &text) {
   return all;
 }
 
-int key_in(const std::string &text, int player, std::size_t action) {
+static int key_in(const std::string &text, int player, std::size_t action) {
   set_config_data(text.data(), static_cast<int>(text.size()));
   return get_config_int(player == 0 ? "jugador0" : "jugador1", action_names[action], -1);
 }
 
-}  // namespace
-
-// The library without a display, started once for the whole process (the unit tests too).
-bool library_started() {
-  static const bool started = install_allegro(SYSTEM_NONE, &errno, std::atexit) == 0;
-  return started;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  std::string text(reinterpret_cast<const char *>(data), size);
-  if (!library_started() || check_bytes(text).problem != file_ok) return 0;
+void check_save_property(std::string text) {
+  if (check_bytes(text).problem != file_ok) return;
   std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a: a failing input replays the same
   for (const char byte : text) hash = (hash ^ static_cast<unsigned char>(byte)) * 1099511628211ULL;
   for (int capture = 0; capture < 3; ++capture) {
@@ -85,59 +66,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     const int player = static_cast<int>(hash >> 63);
     std::string saved;
+    const auto check = [&](bool holds, const char *what) {
+      if (holds) return;
+      std::fprintf(stderr, "%s\nbefore:\n%s\nafter:\n%s\n", what, text.c_str(), saved.c_str());
+      std::abort();
+    };
     if (trial_save(text, player, codes, saved).problem != file_ok) {
-      key_codes widest{};
-      widest.fill(100);
-      check(trial_save(text, player, widest, saved).problem != file_ok,
-            "refused only after the capture", text, saved);
-      return 0;
+      const key_codes widest = {100, 100, 100, 100, 100, 100, 100};
+      check(trial_save(text, player, widest, saved).problem != file_ok, "refused after capture");
+      return;
     }
     std::string again;
-    check(check_bytes(saved).problem == file_ok &&
-              trial_save(saved, player, codes, again).problem == file_ok,
-          "saved a file it refuses", text, saved);
-    check(settings(saved, player) == settings(text, player), "settings changed", text, saved);
-    check(comments(saved) == comments(text), "comments changed", text, saved);
+    check(check_bytes(saved).problem == file_ok, "saved a file it refuses");
+    check(trial_save(saved, player, codes, again).problem == file_ok, "saved a file it refuses");
+    check(settings(saved, player) == settings(text, player), "settings changed");
+    check(comments(saved) == comments(text), "comments changed");
     for (std::size_t action = 0; action < codes.size(); ++action) {
       const int code = codes[action];
       const int want = code != no_file_scancode ? code : key_in(text, player, action);
-      check(key_in(saved, player, action) == want, "key misplaced", text, saved);
+      check(key_in(saved, player, action) == want, "key misplaced");
     }
     text = saved;
   }
+}
+
+// libFuzzer's entry (make fuzz), with the library started once, without a display.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  static const bool started = install_allegro(SYSTEM_NONE, &errno, std::atexit) == 0;
+  if (started) check_save_property(std::string(reinterpret_cast<const char *>(data), size));
   return 0;
 }
-
-#ifdef BRUMO_CORPUS_DIR
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <random>
-
-TEST(SaveProperty, HoldsForTheSeedFilesAndRandomOnes) {
-  std::vector<std::string> files;
-  for (const auto &seed_file : std::filesystem::directory_iterator(BRUMO_CORPUS_DIR)) {
-    std::ifstream in(seed_file.path(), std::ios::binary);
-    files.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  // Sections, keys with and without values, comments and blank lines in any line ending.
-  const auto seed = std::chrono::steady_clock::now().time_since_epoch().count();
-  std::cout << "seed " << seed << "\n";
-  std::mt19937_64 random(static_cast<std::uint64_t>(seed));
-  const char *const lines[] = {"[jugador0]", "[jugador1]", "[JUGADOR1]", "[video]",  "# nota",
-                               "",           "arriba",     "patada =",   "modo = 2", "bloqueo = 7"};
-  const char *const breaks[] = {"\n", "\r\n", "\r"};
-#ifdef _WIN32
-  files.resize(files.size() + 300);  // each save's scratch files are slow under Wine
-#else
-  files.resize(files.size() + 5000);  // the new ones get random lines
-#endif
-  for (std::string &text : files) {
-    for (auto count = text.empty() ? random() % 14 : 0; count > 0; --count)
-      text.append(lines[random() % std::size(lines)]).append(breaks[random() % 3]);
-    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(text.data()), text.size());
-  }
-}
-#endif

@@ -8,13 +8,11 @@
 #include <X11/extensions/XTest.h>
 #include <allegro.h>
 #include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string>
-
 #include "bindings/key_names.h"
 
 int main(int argc, char **argv) {
@@ -27,20 +25,16 @@ int main(int argc, char **argv) {
     std::string text;
     while (std::cin >> x >> y && std::getline(std::cin >> std::ws, text))
       textprintf_ex(canvas, font, x, y, 1, 0, "%s", text.c_str());  // opaque, as the program
-    for (int row = 0; row < 240; ++row) {
-      for (int column = 0; column < 320; ++column)
-        std::fwrite(getpixel(canvas, column, row) != 0 ? "\0\0\xff" : "\0\0\0", 1, 3, stdout);
-    }
+    for (int at = 0; at < 320 * 240; ++at)
+      std::fwrite(getpixel(canvas, at % 320, at / 320) != 0 ? "\0\0\xff" : "\0\0\0", 1, 3, stdout);
     return 0;
   }
-  if (mode == "grab") {
-    Display *display = XOpenDisplay(nullptr);
+  Display *display = XOpenDisplay(nullptr);
+  if (mode == "grab")
     return display == nullptr ||
            XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync,
                          CurrentTime) != GrabSuccess;
-  }
-  Display *display = mode == "press" ? XOpenDisplay(nullptr) : nullptr;
-  for (int word = 2; display != nullptr && word < argc; ++word) {
+  for (int word = 2; display != nullptr && mode == "press" && word < argc; ++word) {
     const std::string press = argv[word];
     if (press[0] == '@') {
       usleep(static_cast<useconds_t>(std::stoi(press.substr(1)) * 1000));
@@ -62,7 +56,7 @@ int main(int argc, char **argv) {
     if (press[0] != '+') XTestFakeKeyEvent(display, keycode, False, CurrentTime);
     XSync(display, False);
   }
-  if (display != nullptr) return 0;
+  if (display != nullptr && mode == "press") return 0;
   std::fprintf(stderr, "usage: screen_helper render|grab|press KEY...\n");
   return 2;
 }
