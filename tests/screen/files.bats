@@ -123,3 +123,14 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
     write_file '[a]\n'; start_and_press; leave_with_esc
   done
 }
+
+@test "a link to the file stays a link through saves, its file replaced by an editor's save included; a file the program makes is readable by the game as any user" {
+  mkdir -p "$BATS_TEST_TMPDIR/game"; printf '[video]\nmodo = 1\n\n' >"$BATS_TEST_TMPDIR/real.ini"
+  ln -s ../real.ini "$BATS_TEST_TMPDIR/game/brumo.ini"; start_program; capture 1 a b c d e f g space
+  { printf '[video]\nmodo = 2\n' && sed 1,2d "$BATS_TEST_TMPDIR/real.ini"; } >"$BATS_TEST_TMPDIR/new"
+  mv "$BATS_TEST_TMPDIR/new" "$BATS_TEST_TMPDIR/real.ini"; capture 2 h i j k l m n space; leave_with_esc
+  [[ -L $GAME/brumo.ini && $(grep -c 'modo = 2' "$BATS_TEST_TMPDIR/real.ini") == 1 ]] || fail_with "link or edit lost"
+  expect_keys 1 "1 2 3 4 5 6 7"; expect_keys 2 "8 9 10 11 12 13 14"
+  umask 022; GAME=$BATS_TEST_TMPDIR/new-game; start_program; capture 1 a b c d e f g space
+  [[ $(stat -c %a "$GAME/brumo.ini") == 644 ]] || fail_with "made with mode $(stat -c %a "$GAME/brumo.ini")"
+}
