@@ -137,6 +137,21 @@ TEST(Messages, TheBoxAndTheDisplayInEachSystemsTerms) {
   EXPECT_EQ(describe(library_not_started, "x"),
             "no se pudo iniciar la biblioteca Allegro en la pantalla DISPLAY=:42: x");
 #endif
+  // A refusal over a file that is there says it was left as it was; a file of another kind is
+  // named by its kind.
+  for (int problem = file_swapped_for_link; problem <= save_failed; ++problem) {
+    const std::string text = describe({static_cast<file_problem>(problem)});
+    EXPECT_TRUE(problem == directory_not_writable ||
+                std::regex_search(text, std::regex("; no se ha modificado$")))
+        << text;
+  }
+  for (const auto &[type, kind] : {std::pair{0040000, "un directorio"},
+                                   {0010000, "una tuberia"},
+                                   {0020000, "un dispositivo"},
+                                   {0060000, "un dispositivo"},
+                                   {0140000, "un socket"}})
+    EXPECT_NE(describe({file_not_regular, 0, type}).find(std::string("sino ") + kind),
+              std::string::npos);
 }
 
 static std::pair<int, int> calls;  // the stand-in's calls so far, and how many fail from the second
