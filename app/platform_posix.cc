@@ -81,7 +81,7 @@ void install_stop_requests() {
 
 // The library's own box, started here rather than by the library so that it can be ended: what
 // the library runs, xmessage with its arguments, with no signal blocked, and waited for while
-// the stop flag is watched.
+// the stop request is watched.
 void show_message_box(const std::string &line) {
   // A final line break keeps xmessage from reading a text that starts with '-' as an option.
   const std::string text = message_box_text(line) + "\n";
