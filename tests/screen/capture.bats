@@ -23,7 +23,7 @@ teardown() { end_program; }
   [[ -z $(ls -A) ]]
 }
 
-@test "player 1 binds arrows, then keys typed faster than the prompts, sees each name, and the file, still the same file, holds them beside its other lines" {
+@test "player 1 binds arrows, then keys typed faster than the prompts, sees each name, and the file, still the same file, holds them beside its other lines; ESC closing the list leaves" {
   write_file '# teclas\n[video]\nmodo = ventana\n\n[jugador1]\narriba = 84\n'
   ln "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/hard-link"
   start_and_press; start_capture 1; press Up Down Left Right Next Home Prior
@@ -40,6 +40,7 @@ teardown() { end_program; }
   expect_file "# teclas" "[video]" "modo = ventana" "" "[jugador1]" "arriba = 84" "" \
     "$(section_text jugador0 17 23 5 103 24 3 22)"
   [[ $GAME/brumo.ini -ef $BATS_TEST_TMPDIR/hard-link ]]
+  leave_with_esc  # ESC closing the finished list leaves the program too
 }
 
 @test "a hotkey held through its capture starts it once; a held key binds once; ESC, each modifier, both Shifts at once and dead keys bind; the keypad's digits start nothing" {

@@ -111,7 +111,7 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
   done
 }
 
-@test "a stop signal while a refusal's message box is up ends the program and its box with status 1, and a copy started then is not refused" {
+@test "a stop signal while a refusal's message box is up ends the program and its box with status 1, and a copy started then is not refused; a stop whose save is refused shows no box" {
   for how in TERM HUP INT; do
     write_file '\xef\xbb\xbf[a]\n'; RUN_WITH=(setsid); start_program; RUN_WITH=()
     poll 10 xdotool search --name '^xmessage$' || fail_with "no message box"
@@ -122,6 +122,9 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
     poll 1 eval '! pgrep -s "$PROGRAM" xmessage' || fail_with "the box outlived the program"
     write_file '[a]\n'; start_and_press; leave_with_esc
   done
+  # A stop whose save is refused: status 1 and no box, as nobody may be there to close it.
+  start_and_press; start_capture 1; press a; rm "$GAME/brumo.ini"; mkfifo "$GAME/brumo.ini"
+  kill -TERM "$PROGRAM"; expect_exit 1; [[ ! -e $T/box ]] || fail_with "a box after a stop signal"
 }
 
 @test "a link to the file stays a link through saves, its file replaced by an editor's save included; a file the program makes is readable by the game as any user" {
