@@ -2,6 +2,7 @@
 // thread feeds it, the hotkey step over a key state of its own, the capture on a memory screen.
 #include <allegro.h>
 #include <gtest/gtest.h>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <thread>
 #include <vector>
 #include "app/platform.h"
+#include "app/stop_request.h"
 #include "bindings/capture.h"
 #include "bindings/hotkeys.h"
 #include "bindings/key_names.h"
@@ -150,10 +152,15 @@ TEST(Capture, KeysHandedOverBeforeTheLastNameIsDrawn) {
   set_color_depth(16);
   screen = create_bitmap(320, 240);
   taken_keys taken;
+  std::atomic<bool> done{false};
   std::thread typist([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(40));  // before the first prompt
     for (const int scancode : {KEY_UP, KEY_LSHIFT, KEY_A, KEY_B, KEY_C, KEY_D, KEY_E, KEY_F})
       send({scancode, -scancode});
+    // A capture that lost a key would wait for ever: a stop request ends it, and the test fails.
+    for (int waited = 0; waited < 500 && !done; ++waited)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!done) request_stop();
   });
   EXPECT_TRUE(capture_player_keys(1, taken));
   const std::vector<int> kept(taken.codes.begin(), taken.codes.end());
@@ -162,6 +169,7 @@ TEST(Capture, KeysHandedOverBeforeTheLastNameIsDrawn) {
   finish_capture(taken);
   EXPECT_TRUE(name_drawn(6));
   EXPECT_EQ(take_key_press(), -1);  // F closed the list
+  done = true;
   typist.join();
   destroy_bitmap(screen);
   screen = nullptr;
