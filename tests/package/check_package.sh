@@ -1,5 +1,5 @@
 #!/bin/bash
-# What `cmake --install` and the Debian package ship, and the package's control fields.
+# What `cmake --install` and the Debian package ship, and the package's control fields. [P116 P122 P123 P124 P125]
 # Usage: check_package.sh BUILD_DIR SOURCE_DIR (BUILD_DIR already built); lintian runs in CI.
 set -eu -o pipefail
 build=$1 source=$2 work=$(mktemp -d)

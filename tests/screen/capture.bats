@@ -8,7 +8,7 @@ setup_file() { start_display --wm; setxkbmap -layout es; xset r rate 30 33; } # 
 teardown_file() { stop_display; }
 teardown() { end_program; }
 
-@test "the menu is a managed window titled Brumo vs Tuk that grabs nothing; ESC leaves with status 0, writing nothing" {
+@test "the menu is a managed window titled Brumo vs Tuk that grabs nothing; ESC leaves with status 0, writing nothing [P10 P12 P17 P18 P48 P51 P55 P160 P161]" {
   SHOT=menu.png start_and_press
   wait_for 5 eval "wmctrl -l | grep -q ' Brumo vs Tuk$'"
   "$SCREEN_HELPER" grab; leave_with_esc
@@ -23,7 +23,7 @@ teardown() { end_program; }
   [[ -z $(ls -A) ]]
 }
 
-@test "player 1 binds arrows, then keys typed faster than the prompts, sees each name, and the file, still the same file, holds them beside its other lines; ESC closing the list leaves" {
+@test "player 1 binds arrows, then keys typed faster than the prompts, sees each name, and the file, still the same file, holds them beside its other lines; ESC closing the list leaves [P1 P9 P13 P17 P19 P20 P21 P22 P23 P30 P35 P36 P37 P39 P75 P76 P150 P151 P152 P154 P155 P157 P161 P162 P165 P166 P173]" {
   write_file '# teclas\n[video]\nmodo = ventana\n\n[jugador1]\narriba = 84\n'
   ln "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/hard-link"
   start_and_press; start_capture 1; press Up Down Left Right Next Home Prior
@@ -43,7 +43,7 @@ teardown() { end_program; }
   leave_with_esc  # ESC closing the finished list leaves the program too
 }
 
-@test "a hotkey held through its capture starts it once; a held key binds once; ESC, each modifier, both Shifts at once and dead keys bind; the keypad's digits start nothing" {
+@test "a hotkey held through its capture starts it once; a held key binds once; ESC, each modifier, both Shifts at once and dead keys bind; the keypad's digits start nothing [P13 P14 P15 P16 P19 P21 P25 P26 P27 P28 P29 P31 P32 P33 P34 P37 P153 P155 P159]" {
   start_and_press KP_1 +1 @1200; expect_capture
   press +a @2000 -a Escape Shift_L Control_R +Shift_L @1 +Shift_R -Shift_R -Shift_L
   expect_capture A ESC LSHIFT RCONTROL LSHIFT RSHIFT
@@ -54,7 +54,7 @@ teardown() { end_program; }
   expect_keys 1 "1 59 103 106 103 104 2"; expect_keys 2 "68 1 62 66 74 70 69"
 }
 
-@test "SIGTERM, SIGINT, SIGHUP, a stream of SIGTERMs and the window manager's close, in the menu or mid-capture, end with status 0 keeping the keys" {
+@test "SIGTERM, SIGINT, SIGHUP, a stream of SIGTERMs and the window manager's close, in the menu or mid-capture, end with status 0 keeping the keys [P32 P40 P41 P42 P43 P161]" {
   for how in TERM INT HUP stream close; do
     GAME=$BATS_TEST_TMPDIR/$how; start_and_press; start_capture 1; press q w; expect_capture Q W
     case $how in

@@ -18,7 +18,7 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
 }
 refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # message
 
-@test "files the library would damage or save nowhere, unwritable ones and a vanished directory are refused" {
+@test "files the library would damage or save nowhere, unwritable ones and a vanished directory are refused [P9 P37 P48 P49 P51 P52 P58 P62 P63 P64 P65 P66 P67 P78 P81 P84]" {
   local unwritable='no se puede escribir "brumo.ini" (permiso denegado): las teclas no se podrian guardar; no se ha modificado'
   # A UTF-8 locale brings out the message box's own warnings on stderr, if fonts are missing.
   write_file '\xef\xbb\xbf[jugador0]\narriba = 84\n'
@@ -43,7 +43,7 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
   refused_at_start 'no se puede crear "brumo.ini" en este directorio (permiso denegado): las teclas no se podrian guardar' --nobody
 }
 
-@test "where the library would put keys in another section, an empty line is all the save adds; make start runs the program in GAME_DIR as typed" {
+@test "where the library would put keys in another section, an empty line is all the save adds; make start runs the program in GAME_DIR as typed [P1 P74 P75 P76 P77 P90 P91 P92 P108 P114 P119 P120 P151 P162]" {
   write_file '[jugador1]'; start_program; capture 1 a b c d e f g space; capture 2 h i j k l m n space
   expect_file "$(section_text jugador1 8 9 10 11 12 13 14)" "" "$(section_text jugador0 1 2 3 4 5 6 7)"
   leave_with_esc
@@ -54,7 +54,7 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
   expect_file "$(section_text jugador0 1 2 3 4 5 6 7)" "" "[sonido]" "volumen = 3"
 }
 
-@test "a save past the size cap, the file-size limit or the disk's room is refused with the file kept" {
+@test "a save past the size cap, the file-size limit or the disk's room is refused with the file kept [P48 P93 P94 P95 P96 P97 P115]" {
   # Three-digit keys would make the save exactly the cap: taken; a byte more: refused first.
   write_file "$(printf '#%.0s' {1..65427})\n[jugador0]\n"; start_and_press; start_capture 1; end_program
   write_file "$(printf '#%.0s' {1..65428})\n[jugador0]\n"
@@ -75,7 +75,7 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
   refused_at_hotkey 'no se podrian guardar las teclas en "brumo.ini": no queda espacio en el disco; no se ha modificado'
 }
 
-@test "a second copy is refused; edits made meanwhile are kept, in place or renamed; a file swapped for a FIFO or a link is refused" {
+@test "a second copy is refused; edits made meanwhile are kept, in place or renamed; a file swapped for a FIFO or a link is refused [P48 P59 P61 P75 P78 P79 P80 P81 P82 P83 P96 P99]" {
   write_file '[jugador0]\narriba = 1\n\n'; start_program; second_copy_refused
   printf '[sonido]\nvolumen = 3\n\n' >>"$GAME/brumo.ini"; capture 2 a b c d e f g space
   # As editors save: a new file renamed over the old one.
@@ -99,7 +99,7 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
   done
 }
 
-@test "the display going away after a capture or in the middle of one ends it with the keys taken saved" {
+@test "the display going away after a capture or in the middle of one ends it with the keys taken saved [P46 P47 P161]" {
   for taken in 7 3; do
     GAME=$BATS_TEST_TMPDIR/$taken; mkdir "$GAME"
     BATS_FILE_TMPDIR=$GAME start_display # a display of its own, to take away
@@ -111,7 +111,7 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
   done
 }
 
-@test "a stop signal while a refusal's message box is up ends the program and its box with status 1, and a copy started then is not refused; a stop whose save is refused shows no box" {
+@test "a stop signal while a refusal's message box is up ends the program and its box with status 1, and a copy started then is not refused; a stop whose save is refused shows no box [P50 P52 P53 P54]" {
   for how in TERM HUP INT; do
     write_file '\xef\xbb\xbf[a]\n'; RUN_WITH=(setsid); start_program; RUN_WITH=()
     poll 10 xdotool search --name '^xmessage$' || fail_with "no message box"
@@ -127,7 +127,7 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
   kill -TERM "$PROGRAM"; expect_exit 1; [[ ! -e $T/box ]] || fail_with "a box after a stop signal"
 }
 
-@test "a link to the file stays a link through saves, its file replaced by an editor's save included; a file the program makes is readable by the game as any user" {
+@test "a link to the file stays a link through saves, its file replaced by an editor's save included; a file the program makes is readable by the game as any user [P79 P80]" {
   mkdir -p "$BATS_TEST_TMPDIR/game"; printf '[video]\nmodo = 1\n\n' >"$BATS_TEST_TMPDIR/real.ini"
   ln -s ../real.ini "$BATS_TEST_TMPDIR/game/brumo.ini"; start_program; capture 1 a b c d e f g space
   { printf '[video]\nmodo = 2\n' && sed 1,2d "$BATS_TEST_TMPDIR/real.ini"; } >"$BATS_TEST_TMPDIR/new"

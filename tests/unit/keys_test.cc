@@ -48,6 +48,7 @@ static std::string file_name(const std::string &bare) {
 
 // Every key constant of the library the program is built with has its row, by its name, in the
 // file's numbering; those 4.4 added for other systems have none (but Windows' SEMICOLON, COLON).
+// Promises [P24 P30 P34 P153 P155 P156 P157 P158 P159 P170]
 TEST(KeyNames, EveryKeyOfTheLibraryHasItsRowAndTheEdgesNone) {
   const auto values = constants_in(text_of(BRUMO_KEYBOARD_HEADER));
   EXPECT_EQ(values.size(), 128U);
@@ -71,6 +72,7 @@ TEST(KeyNames, EveryKeyOfTheLibraryHasItsRowAndTheEdgesNone) {
 // Every key the library's Windows driver knows by its DirectInput code has its number in the file,
 // under the name of its library constant: read from the library's source as the Windows build
 // unpacks it (BRUMO_ALLEGRO_SOURCE; make test-windows sets it), where a table not found throws.
+// Promises [P131 P144]
 TEST(KeyNames, EveryKeyOfTheWindowsTableHasItsNumberInTheFile) {
   const char *source = std::getenv("BRUMO_ALLEGRO_SOURCE");
   if (source == nullptr) GTEST_SKIP() << "no library source: make test-windows runs this";
@@ -102,6 +104,7 @@ static std::vector<int> take_all() {
   return presses;
 }
 
+// Promises [P23]
 TEST(KeyPresses, EveryPressOnceInOrderButTheHotkeysOwnPressAndPressesPastAFullQueue) {
   char held[KEY_MAX] = {};
   forget_key_presses(held);
@@ -123,6 +126,7 @@ TEST(KeyPresses, EveryPressOnceInOrderButTheHotkeysOwnPressAndPressesPastAFullQu
   EXPECT_EQ(take_all(), std::vector<int>{KEY_Z});
 }
 
+// Promises [P13 P14 P15 P16 P38]
 TEST(HotkeyStep, MainKeyboardDigitsStartOncePerPressInPlayerOrder) {
   static std::vector<int> started;
   char held[2] = {};
@@ -147,6 +151,7 @@ static bool name_drawn(int row) {
   return false;
 }
 
+// Promises [P20 P23 P35 P36]
 TEST(Capture, KeysHandedOverBeforeTheLastNameIsDrawn) {
   ASSERT_TRUE(library_started());
   set_color_depth(16);
@@ -178,6 +183,7 @@ TEST(Capture, KeysHandedOverBeforeTheLastNameIsDrawn) {
 // Windows has a folder Explorer opens a zip into, which, like any under it, is no game's folder;
 // elsewhere a game may live anywhere, under /tmp too. The library's exit puts back SIGTERM's
 // default action: a program winding down must not take it (Windows has no signals).
+// Promises [P127]
 TEST(TemporaryFolderAndStopRequests, RefusedOnWindowsAndWaitUnansweredOnceTheProgramWindsDown) {
 #ifndef _WIN32
   block_stop_requests();

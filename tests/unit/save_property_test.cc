@@ -6,6 +6,7 @@
 #include <random>
 #include "tests/unit/library.h"
 
+// Promises [P1 P32 P76 P113 P114 P115 P150 P162 P163]
 TEST(SaveProperty, HoldsForTheSeedFilesAndRandomOnes) {
   ASSERT_TRUE(library_started());
   std::vector<std::string> files;

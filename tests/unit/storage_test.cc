@@ -54,6 +54,7 @@ static file_verdict judged(const std::string &text, int player, std::string &sav
   return bytes.problem != file_ok ? bytes : trial_save(text, player, {9, 9, 9, 9, 9, 9, 9}, saved);
 }
 
+// Promises [P71 P72 P73 P74 P86]
 TEST(ByteCheck, AcceptsUtf8TextInAnyLineEndingUpToTheCap) {
   const std::string accepted[] = {
       "# sin salto final\r\n[jugador1]\r\nabajo=85",
@@ -67,6 +68,7 @@ TEST(ByteCheck, AcceptsUtf8TextInAnyLineEndingUpToTheCap) {
       R"("brumo.ini" mide mas de 64 KiB: no parece un archivo de teclas; no se ha modificado)");
 }
 
+// Promises [P66 P67 P68 P69 P70 P71 P84 P85 P87 P88 P113]
 TEST(ByteCheckAndTrialSave, EveryRefusalInTheTextNamesItsLineInAnyLineEnding) {
   ASSERT_TRUE(library_started());
   const std::tuple<std::string, file_problem, int> refused[] = {
@@ -99,6 +101,7 @@ TEST(ByteCheckAndTrialSave, EveryRefusalInTheTextNamesItsLineInAnyLineEnding) {
   EXPECT_NE(describe({file_keys_misplaced, 4, 0, 0, 1}).find("del jugador 2 "), std::string::npos);
 }
 
+// Promises [P74 P77 P90 P91 P92 P114 P134 P150 P152 P164]
 TEST(TrialSave, AnEmptyLineWhereTheLibraryNeedsOneIsAllItAdds) {
   ASSERT_TRUE(library_started());
   const std::string keys =
@@ -124,6 +127,7 @@ TEST(TrialSave, AnEmptyLineWhereTheLibraryNeedsOneIsAllItAdds) {
 
 // The box and the failed start in each system's terms: xmessage gets lines it can show, Windows'
 // box (which wraps by itself) the line whole; a failed start names the display the system has.
+// Promises [P49 P60 P96]
 TEST(Messages, TheBoxAndTheDisplayInEachSystemsTerms) {
   const std::string line = "brumo-setup: " + describe({file_line_changed, 12});
 #ifdef _WIN32
@@ -164,6 +168,7 @@ static ssize_t failing_write(int fd, const void *bytes, std::size_t size, off_t 
   return system_write_at(fd, bytes, size / 2 + 1, offset);
 }
 
+// Promises [P52 P147 P169]
 TEST(WriteInPlace, LeavesExactlyTheNewTextOrPutsTheOldOneBackAndNoFileOpen) {
   ASSERT_TRUE(library_started());
   const auto files_before = open_files();
