@@ -1,8 +1,14 @@
-// The calls of the program's shell that differ between systems; one file per system implements
-// them (platform_posix.cc: signals and X11; platform_windows.cc).
+// The calls that differ between systems, each the least the program needs; one file per system
+// implements them (platform_posix.cc: signals, X11 and POSIX files; platform_windows.cc).
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <string>
+#include <string_view>
+
+#include "storage/verdict.h"
 
 // Whether the system names no display to open the window on (DISPLAY unset, on X11).
 bool display_missing();
@@ -36,3 +42,54 @@ void watch_display_loss(void (*on_loss)());
 // Once the library has opened the display: a held key repeats as presses alone (X11 sends a
 // release and a press, which the library now and then hands over apart: the key binds again).
 void repeat_held_keys_as_presses();
+
+// file_ok, or directory_gone when the current directory was removed (on POSIX it can be, with
+// the program in it).
+file_verdict check_current_directory();
+
+// Held until the process ends: no other copy of the program works in the current directory.
+// file_ok, directory_gone, directory_in_use or directory_not_lockable.
+file_verdict lock_current_directory();
+
+// What path links to, "" when it is no link.
+std::string link_target(const char *path);
+
+// The bytes of path, read without ever blocking (on a FIFO put in its place). A missing file
+// reads as empty where the directory lets the library create it. Checks the kind of file, the
+// cap and the permission to write it; not the bytes.
+file_verdict read_file(const char *path, std::string &bytes);
+
+// A scratch file holding text, which the library loads and saves by name: its path, and a
+// handle for take_scratch_file, which gives what it holds then and removes it, on every path.
+// Unique to this copy of the program. 0 or the errno.
+int make_scratch_file(std::string_view text, std::string &path, int &handle);
+int take_scratch_file(const std::string &path, int handle, std::string &bytes);
+
+// Where the current directory is the system's folder for temporary files (an archive opened in
+// place), a game cannot be looking for its keys there.
+bool in_temporary_folder();
+
+// Whether the disk has room for size bytes in place of what path holds there now.
+bool room_for(const char *path, std::size_t size);
+
+// The largest file the process may write (ulimit -f), SIZE_MAX when unlimited.
+std::size_t file_size_limit();
+
+// The primitives of the in-place write (storage/in_place_write.h) on a C runtime descriptor.
+// Each failure leaves its errno in errno or returns it.
+
+// path opened for reading and writing without ever blocking, created when it does not exist;
+// through a link only when follow_link. The descriptor, or -1.
+int open_in_place(const char *path, bool follow_link);
+// st_mode's type bits of the open file, whose values POSIX fixes: regular_file for a file.
+constexpr int regular_file = 0100000;
+int file_type(int fd);
+// Room on the disk for size bytes, reserved without changing the file's length: 0, or the errno
+// (ENOSPC). A file system that cannot reserve room gives 0.
+int reserve_room(int fd, std::size_t size);
+// pread and pwrite: the bytes read or written, or -1.
+ssize_t system_read_at(int fd, void *bytes, std::size_t size, off_t offset);
+ssize_t system_write_at(int fd, const void *bytes, std::size_t size, off_t offset);
+// The file's length set to size and everything flushed to the disk: 0, or the errno.
+int cut_and_flush(int fd, std::size_t size);
+void close_file(int fd);

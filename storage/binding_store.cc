@@ -7,10 +7,10 @@
 #include <mutex>
 #include <string>
 
+#include "app/platform.h"
 #include "bindings/key_names.h"
 #include "storage/byte_check.h"
 #include "storage/in_place_write.h"
-#include "storage/platform.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-// The in-place write: one algorithm for every system, the system calls behind storage/platform.h.
+// The in-place write: one algorithm for every system, the system calls behind app/platform.h.
 #include "storage/in_place_write.h"
 
 #include <cerrno>
 
-#include "storage/platform.h"
+#include "app/platform.h"
 
 namespace {
 

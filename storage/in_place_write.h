@@ -1,5 +1,5 @@
 // The file rewritten in place, the same steps on every system over the primitives of
-// storage/platform.h: room reserved, the new text written over the old, the length cut, all
+// app/platform.h: room reserved, the new text written over the old, the length cut, all
 // flushed, read back; the old text put back when a step fails.
 #pragma once
 

@@ -9,9 +9,9 @@
 #include <cerrno>
 #include <vector>
 
+#include "app/platform.h"
 #include "bindings/key_names.h"
 #include "storage/byte_check.h"
-#include "storage/platform.h"
 
 namespace {
 

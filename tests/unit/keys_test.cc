@@ -19,7 +19,6 @@
 #include "bindings/hotkeys.h"
 #include "bindings/key_names.h"
 #include "bindings/key_presses.h"
-#include "storage/platform.h"
 #include "tests/unit/library.h"
 
 // The library's key constants, KEY_ left off, with their numbers, as a header or source file

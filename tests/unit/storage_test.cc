@@ -16,7 +16,6 @@
 #include "app/platform.h"
 #include "storage/byte_check.h"
 #include "storage/in_place_write.h"
-#include "storage/platform.h"
 #include "storage/trial_save.h"
 #include "tests/unit/library.h"
 
