@@ -1,5 +1,6 @@
 // brumo-setup's entry: starts the library, opens the 320x240 screen, checks the binding file
-// and runs the menu loop until ESC, a signal or the window's close button.
+// and runs the menu loop until ESC, a signal or the window's close button; a refusal ends it
+// with one line on stderr, the same in a message box, and status 1.
 #include <allegro.h>
 
 #include <unistd.h>
@@ -7,8 +8,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/failure.h"
-#include "app/menu.h"
 #include "app/messages.h"
 #include "app/platform.h"
 #include "app/stop_request.h"
@@ -22,6 +21,20 @@ namespace {
 // The capture under way, or one whose save has not finished. A global only because the
 // display-loss hook, on whichever thread notices the loss, must reach it.
 taken_keys taken;
+
+// The message box only where the library is started and someone is there to close it.
+[[noreturn]] void fail(const std::string &reason, bool message_box) {
+  const std::string line = "brumo-setup: " + reason;
+  std::fprintf(stderr, "%s\n", line.c_str());
+  if (message_box) {
+    // The message box needs the text mode. Stop requests still reach the program while the box
+    // is up, and close it.
+    set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+    show_message_box(line);
+  }
+  block_stop_requests();
+  std::exit(1);
+}
 
 // After a stop request nobody may be there to click the message box away.
 [[noreturn]] void refuse(const std::string &reason) {
@@ -82,6 +95,24 @@ void run_capture(int player) {
   const file_verdict saved = save_taken(taken);
   if (saved.problem != file_ok) refuse(describe(saved));
   if (complete) finish_capture(taken);
+}
+
+// The menu, in blue on black, redrawn whole on every pass of the main loop.
+void draw_menu() {
+  const int blue = makecol(0, 0, 255);
+  // Where the retrace wait returns at once (Wine, some drivers), the retraces the library's
+  // timer counts still pace the loop; where it waits, the count has moved on already.
+  const int last_retrace = retrace_count;
+  vsync();
+  while (retrace_count == last_retrace) rest(1);
+  clear_bitmap(screen);
+  // Background 0 is the library's default text mode: each cell opaque black. The row at y = 20
+  // stays empty between the heading and the choices.
+  textout_ex(screen, font, "Brumo vs Tuk", 10, 0, blue, 0);
+  textout_ex(screen, font, "CONFIGURACION", 10, 10, blue, 0);
+  textout_ex(screen, font, "1-   Configurar teclas jugador 1", 10, 30, blue, 0);
+  textout_ex(screen, font, "2-   Configurar teclas jugador 2", 10, 40, blue, 0);
+  textout_ex(screen, font, "ESC- Salir", 10, 50, blue, 0);
 }
 
 }  // namespace
