@@ -1,9 +1,17 @@
 // A request to end the program from outside the keyboard: a stop signal, the window's close
-// button, the end of the Windows session. The loops read it and wind down as for ESC.
+// button, the end of the Windows session. The loops read it and wind down as for ESC, so the
+// keys taken are saved and the program ends with status 0.
 #pragma once
 
-// Raises the request; safe in a signal handler and on any thread.
-void request_stop();
+#include <csignal>
 
-// Whether an end was requested.
-bool stop_requested();
+inline volatile std::sig_atomic_t stop_request_raised = 0;
+
+// Raises the request; safe in a signal handler and on any thread.
+inline void request_stop() {
+  stop_request_raised = 1;
+}
+
+inline bool stop_requested() {
+  return stop_request_raised != 0;
+}
