@@ -12,7 +12,6 @@
 #include "app/platform.h"
 #include "app/stop_request.h"
 #include "bindings/capture.h"
-#include "bindings/hotkeys.h"
 #include "bindings/key_presses.h"
 #include "storage/binding_store.h"
 

@@ -1,4 +1,4 @@
-// The capture screen: a prompt per action, the bound key's name beside it.
+// The capture screen, a prompt per action with the bound key's name beside it, and the hotkeys.
 #include "bindings/capture.h"
 
 #include <allegro.h>
@@ -37,6 +37,12 @@ void draw_name(std::size_t action, int code) {
   textprintf_ex(screen, font, 220, row_y(action), makecol(0, 0, 255), 0, "= %s", key_name(code));
 }
 
+void hotkey(bool down, char &held, int player, capture_proc capture) {
+  const bool pressed = down && held == 0;
+  held = static_cast<char>(down);
+  if (pressed) capture(player);
+}
+
 }  // namespace
 
 bool capture_player_keys(int player, taken_keys &taken) {
@@ -65,4 +71,11 @@ void finish_capture(const taken_keys &taken) {
   draw_name(action_names.size() - 1, taken.codes.back());
   rest(50);
   wait_for_key();
+}
+
+void hotkey_step(const volatile char *keys, char &key1_held, char &key2_held,
+                 capture_proc capture) {
+  hotkey(keys[KEY_1] != 0, key1_held, 0, capture);
+  // Read only now: a 2 pressed during player 0's capture and still held starts player 1's.
+  hotkey(keys[KEY_2] != 0, key2_held, 1, capture);
 }

@@ -1,4 +1,5 @@
-// The capture of one player's seven bindings, one key press per action, in the order pressed.
+// The capture of one player's seven bindings, one key press per action, in the order pressed,
+// and the menu's hotkeys that start it.
 #pragma once
 
 #include <array>
@@ -23,3 +24,9 @@ bool capture_player_keys(int player, taken_keys &taken);
 // After a complete capture: draws the last key's name, then waits for one more press, which
 // closes the list, or for a stop request.
 void finish_capture(const taken_keys &taken);
+
+// One step of the main loop: the main keyboard's 1 and 2 start player 0's and player 1's capture
+// when seen going down. keys is the library's key state array; each flag stays set while its key
+// is held, so a held hotkey starts its capture only once. Both flags start clear.
+using capture_proc = void (*)(int player);
+void hotkey_step(const volatile char *keys, char &key1_held, char &key2_held, capture_proc capture);
