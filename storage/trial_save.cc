@@ -6,7 +6,6 @@
 #include <allegro.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <vector>
 
 #include "app/platform.h"
@@ -21,13 +20,20 @@ using lines = std::vector<std::string_view>;
 // library write the text anew without changing an entry.
 constexpr const char *untouched_entry = "brumo=setup";
 
+const char *section_of(int player) {
+  return section_names[static_cast<std::size_t>(player)];
+}
+
+bool complete(const key_codes &codes) {
+  return std::find(codes.begin(), codes.end(), no_file_scancode) == codes.end();
+}
+
 // The library's text for text with codes set in the player's section, or with nothing set when
 // codes is null. 0, or the errno of the scratch file.
 int library_save(std::string_view text, int player, const key_codes *codes, std::string &saved) {
   std::string path;
   int scratch = 0;
   if (const int error = make_scratch_file(text, path, scratch)) return error;
-  const char *section = section_names[static_cast<std::size_t>(player)];
   push_config_state();
   set_config_file(path.c_str());
   if (codes == nullptr) {
@@ -36,7 +42,7 @@ int library_save(std::string_view text, int player, const key_codes *codes, std:
   }
   for (std::size_t action = 0; codes != nullptr && action < codes->size(); ++action) {
     if ((*codes)[action] != no_file_scancode)
-      set_config_int(section, action_names[action], (*codes)[action]);
+      set_config_int(section_of(player), action_names[action], (*codes)[action]);
   }
   flush_config_file();
   pop_config_state();
@@ -47,11 +53,10 @@ int library_save(std::string_view text, int player, const key_codes *codes, std:
 // the whole text: only the keys a judgement needs are read.
 key_codes keys_in(std::string_view text, int player) {
   key_codes keys{};
-  const char *section = section_names[static_cast<std::size_t>(player)];
   push_config_state();
   set_config_data(text.data(), static_cast<int>(text.size()));
-  for (std::size_t action = 0; action < action_names.size(); ++action)
-    keys[action] = get_config_int(section, action_names[action], -1);
+  for (std::size_t action = 0; action < keys.size(); ++action)
+    keys[action] = get_config_int(section_of(player), action_names[action], -1);
   pop_config_state();
   return keys;
 }
@@ -74,8 +79,7 @@ std::string read_alone(std::string_view line) {
 // opens another section: the library adds the keys a section lacks at the end of that run, in
 // the other section. Its index, or the number of lines when there is none.
 std::size_t other_section_in_run(const lines &text, int player) {
-  const std::string header =
-      std::string("[") + section_names[static_cast<std::size_t>(player)] + "]";
+  const std::string header = std::string("[") + section_of(player) + "]";
   push_config_state();
   std::size_t at = 0;
   while (at < text.size() && ustricmp(read_alone(text[at]).c_str(), header.c_str()) != 0) ++at;
@@ -87,11 +91,13 @@ std::size_t other_section_in_run(const lines &text, int player) {
   return at < text.size() && !text[at].empty() ? at : text.size();
 }
 
-// The line to name when the keys would land outside the player's section: where its section
-// runs into another, else the last line, after which the library adds a new section.
-int misplaced_line(const lines &text, int player) {
-  const std::size_t at = other_section_in_run(text, player);
-  return static_cast<int>(at < text.size() ? at + 1 : std::max<std::size_t>(text.size(), 1));
+// The keys would land outside the player's section: named at the line where its section runs
+// into another, else at the last line, after which the library adds a new section.
+file_verdict misplaced(std::string_view text, int player) {
+  const lines split = lines_of(text);
+  const std::size_t at = other_section_in_run(split, player);
+  const std::size_t line = at < split.size() ? at + 1 : std::max<std::size_t>(split.size(), 1);
+  return {file_keys_misplaced, static_cast<int>(line), 0, 0, player};
 }
 
 // Whether line is "name = value" for one of the keys set, and that name.
@@ -111,8 +117,7 @@ bool is_key_set(std::string_view line, const key_codes &codes, std::string &name
 // section at the end; else the 1-based line of unchanged where they part.
 int first_changed_line(const lines &unchanged, const lines &saved, int player,
                        const key_codes &codes) {
-  const std::string header =
-      std::string("[") + section_names[static_cast<std::size_t>(player)] + "]";
+  const std::string header = std::string("[") + section_of(player) + "]";
   std::size_t at = 0;
   std::string name;
   for (const std::string_view line : saved) {
@@ -147,32 +152,26 @@ int first_line_changing_meaning(std::string_view text, std::string_view unchange
 // held (a capture cut short sets only some).
 bool keys_where_the_game_reads_them(std::string_view text, std::string_view saved, int player,
                                     const key_codes &codes) {
-  const bool complete =
-      std::none_of(codes.begin(), codes.end(), [](int code) { return code == no_file_scancode; });
-  key_codes expected = complete ? codes : keys_in(text, player);
+  key_codes expected = complete(codes) ? codes : keys_in(text, player);
   for (std::size_t action = 0; action < codes.size(); ++action) {
     if (codes[action] != no_file_scancode) expected[action] = codes[action];
   }
   return keys_in(saved, player) == expected;
 }
 
-// Whether a later capture of either player lands right in saved. One that set all seven keys of
-// its player finds them there next time and changes them in place. 0, or the scratch file's errno.
-int later_captures_land_right(std::string_view saved, int player, const key_codes &codes,
-                              bool &right) {
-  key_codes marks{};
-  for (std::size_t action = 0; action < marks.size(); ++action)
-    marks[action] = 901 + static_cast<int>(action);
-  const bool complete =
-      std::none_of(codes.begin(), codes.end(), [](int code) { return code == no_file_scancode; });
-  right = true;
-  for (int later = 0; later < 2 && right; ++later) {
-    if (later == player && complete) continue;
+// Whether a later capture of either player lands right in saved, the save of text. One that set
+// all seven keys of its player finds them there next time and changes them in place.
+file_verdict later_captures_land_right(std::string_view text, std::string_view saved, int player,
+                                       const key_codes &codes) {
+  const key_codes marks = {901, 902, 903, 904, 905, 906, 907};
+  for (int later = 0; later < 2; ++later) {
+    if (later == player && complete(codes)) continue;
     std::string again;
-    if (const int error = library_save(saved, later, &marks, again)) return error;
-    right = keys_in(again, later) == marks;
+    if (const int error = library_save(saved, later, &marks, again))
+      return {trial_save_failed, 0, 0, error};
+    if (keys_in(again, later) != marks) return misplaced(text, player);
   }
-  return 0;
+  return {};
 }
 
 // The save of text with the keys set, judged by the checks above in turn.
@@ -188,13 +187,8 @@ file_verdict judge(std::string_view text, int player, const key_codes &codes, st
   // kept in order.
   if (const int line = first_changed_line(lines_of(unchanged), lines_of(saved), player, codes))
     return {file_keys_misplaced, line, 0, 0, player};
-  bool right = keys_where_the_game_reads_them(text, saved, player, codes);
-  if (right) {
-    if (const int error = later_captures_land_right(saved, player, codes, right))
-      return {trial_save_failed, 0, 0, error};
-  }
-  if (!right) return {file_keys_misplaced, misplaced_line(lines_of(text), player), 0, 0, player};
-  return {};
+  if (!keys_where_the_game_reads_them(text, saved, player, codes)) return misplaced(text, player);
+  return later_captures_land_right(text, saved, player, codes);
 }
 
 // Where an empty line goes before line at of text (at its end when at is the number of lines),
