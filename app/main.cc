@@ -62,7 +62,8 @@ void on_display_lost() {
 
 void start_up() {
   if (allegro_init() != 0)
-    fail(describe(display_missing() ? no_display : library_not_started, allegro_error), false);
+    fail(describe(display_description().empty() ? no_display : library_not_started, allegro_error),
+         false);
   install_stop_requests();
   watch_display_loss(on_display_lost);
   const file_verdict verdict = open_binding_store();

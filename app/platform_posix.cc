@@ -56,14 +56,10 @@ file_verdict system_problem(file_problem problem, int error) {
 
 }  // namespace
 
-bool display_missing() {
-  const char *display = std::getenv("DISPLAY");
-  return display == nullptr || display[0] == '\0';
-}
-
 std::string display_description() {
   const char *display = std::getenv("DISPLAY");
-  return std::string("la pantalla DISPLAY=") + (display != nullptr ? display : "");
+  if (display == nullptr || display[0] == '\0') return "";
+  return std::string("la pantalla DISPLAY=") + display;
 }
 
 std::string message_box_text(const std::string &line) {

@@ -74,10 +74,6 @@ int descriptor_of(HANDLE file) {
 
 }  // namespace
 
-bool display_missing() {
-  return false;
-}
-
 std::string display_description() {
   return "el escritorio de Windows";
 }
