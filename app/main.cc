@@ -1,6 +1,5 @@
 // brumo-setup's entry: starts the library, opens the 320x240 screen, checks the binding file
-// and runs the menu loop until ESC, a signal or the window's close button; a refusal ends it
-// with one line on stderr, the same in a message box, and status 1.
+// and runs the menu loop until ESC, a signal or the window's close button.
 #include <allegro.h>
 
 #include <unistd.h>
@@ -21,11 +20,12 @@ namespace {
 // display-loss hook, on whichever thread notices the loss, must reach it.
 taken_keys taken;
 
-// The message box only where the library is started and someone is there to close it.
-[[noreturn]] void fail(const std::string &reason, bool message_box) {
+// A refusal: its line on stderr, the same in a message box where the library is started
+// (message_box) and someone is there to close it (after a stop request nobody may be), status 1.
+[[noreturn]] void refuse(const std::string &reason, bool message_box = true) {
   const std::string line = "brumo-setup: " + reason;
   std::fprintf(stderr, "%s\n", line.c_str());
-  if (message_box) {
+  if (message_box && !stop_requested()) {
     // The message box needs the text mode. Stop requests still reach the program while the box
     // is up, and close it.
     set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
@@ -33,11 +33,6 @@ taken_keys taken;
   }
   block_stop_requests();
   std::exit(1);
-}
-
-// After a stop request nobody may be there to click the message box away.
-[[noreturn]] void refuse(const std::string &reason) {
-  fail(reason, !stop_requested());
 }
 
 // Saves what the capture took, once: a save that finds nothing waiting writes nothing.
@@ -62,8 +57,9 @@ void on_display_lost() {
 
 void start_up() {
   if (allegro_init() != 0)
-    fail(describe(display_description().empty() ? no_display : library_not_started, allegro_error),
-         false);
+    refuse(
+        describe(display_description().empty() ? no_display : library_not_started, allegro_error),
+        false);
   install_stop_requests();
   watch_display_loss(on_display_lost);
   const file_verdict verdict = open_binding_store();
