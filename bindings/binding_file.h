@@ -1,4 +1,5 @@
-// The names the game reads back from the binding file: the file, the player sections, the keys.
+// What the game reads back from the binding file: the file, the player sections, the actions'
+// keys and the scancodes they hold, numbered the way the library's 4.0 interface did.
 #pragma once
 
 #include <array>
@@ -19,3 +20,12 @@ inline constexpr std::array action_names = {
     "patada",     // kick
 };
 static_assert(action_names.size() == 7);
+
+// The name shown for a file scancode (bindings/key_names.cc); "(none)" for a number no key has.
+// Row 115 is the 4.0 interface's key count, not a key, but it keeps its row and name.
+const char *key_name(int scancode);
+
+// The file's number for a scancode of the library in use, or no_file_scancode for 0 and for a
+// key that the file's numbering cannot hold (a Mac keypad equals, an unknown key, ...).
+constexpr int no_file_scancode = -1;
+int file_scancode(int library_scancode);

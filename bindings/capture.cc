@@ -6,7 +6,6 @@
 #include <cstddef>
 
 #include "app/stop_request.h"
-#include "bindings/key_names.h"
 #include "bindings/key_presses.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // The key name table and the translation from the library's key numbers into the file's.
-#include "bindings/key_names.h"
+#include "bindings/binding_file.h"
 
 #include <allegro.h>
 
@@ -7,7 +7,7 @@ namespace {
 
 // One row of the file's numbering per line of this table.
 // clang-format off
-constexpr std::array key_name_rows = {
+constexpr std::array key_names = {
     "(none)",                                                                            // 0
     "A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K", "L", "M",                     // 1-13
     "N", "O", "P", "Q", "R", "S", "T", "U", "V", "W", "X", "Y", "Z",                     // 14-26
@@ -29,7 +29,7 @@ constexpr std::array key_name_rows = {
     "MAX",  // 115: the 4.0 interface's key count, not a key
 };
 // clang-format on
-static_assert(key_name_rows.size() == 116);
+static_assert(key_names.size() == 116);
 
 // Up to KEY_KANJI the library numbers keys as the file does; its modifier block sits 12
 // higher, above a block of keys the file's numbering never had.
@@ -39,8 +39,6 @@ static_assert(KEY_KANJI == last_shared_scancode);
 static_assert(KEY_CAPSLOCK - KEY_LSHIFT == 114 - first_file_modifier);
 
 }  // namespace
-
-const std::array<const char *, 116> key_names = key_name_rows;
 
 const char *key_name(int scancode) {
   if (scancode < 0 || scancode >= static_cast<int>(key_names.size())) return key_names[0];

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-#include "bindings/key_names.h"
+#include "bindings/binding_file.h"
 #include "storage/byte_check.h"
 #include "storage/trial_save.h"
 

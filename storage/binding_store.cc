@@ -8,7 +8,6 @@
 #include <string>
 
 #include "app/platform.h"
-#include "bindings/key_names.h"
 #include "storage/byte_check.h"
 #include "storage/in_place_write.h"
 

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "app/platform.h"
-#include "bindings/key_names.h"
 #include "storage/byte_check.h"
 
 namespace {

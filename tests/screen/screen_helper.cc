@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <string>
-#include "bindings/key_names.h"
+#include "bindings/binding_file.h"
 
 int main(int argc, char **argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
