@@ -2,7 +2,6 @@
 // re-reading the file and judged by a trial save, room and the size limit, the in-place write.
 #include "storage/binding_store.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <mutex>
 #include <string>
@@ -28,18 +27,19 @@ file_verdict read_current(std::string &bytes) {
   return verdict.problem == file_ok ? check_bytes(bytes) : verdict;
 }
 
-// What the library saves for the keys, within the cap and the file-size limit (which the trial
-// save's scratch files count against too).
-file_verdict saved_text(std::string_view text, int player, const key_codes &codes,
-                        std::string &saved) {
-  const file_verdict verdict = trial_save(text, player, codes, saved);
+// The file as it is now in before and what the library saves of it with the keys in after,
+// within the cap and the file-size limit (which the trial save's scratch files count against too).
+file_verdict saved_text(int player, const key_codes &codes, std::string &before,
+                        std::string &after) {
+  file_verdict verdict = read_current(before);
+  if (verdict.problem == file_ok) verdict = trial_save(before, player, codes, after);
   if (verdict.problem == trial_save_failed && verdict.system_error == EFBIG)
     return {save_over_size_limit};
   if (verdict.problem != file_ok) return verdict;
   // The library's writer checks nothing: a text cut at the limit must not pass for the save.
-  if (saved.size() >= file_size_limit()) return {save_over_size_limit};
-  if (saved.size() > binding_file_size_cap) return {save_too_large};
-  return check_bytes(saved);
+  if (after.size() >= file_size_limit()) return {save_over_size_limit};
+  if (after.size() > binding_file_size_cap) return {save_too_large};
+  return check_bytes(after);
 }
 
 }  // namespace
@@ -57,15 +57,13 @@ file_verdict open_binding_store() {
 file_verdict check_before_capture(int player) {
   const std::lock_guard<std::mutex> lock(library_config);
   if (const file_verdict here = check_current_directory(); here.problem != file_ok) return here;
-  std::string bytes;
-  const file_verdict verdict = read_current(bytes);
-  if (verdict.problem != file_ok) return verdict;
   // Where the keys land depends on which keys exist, not on their values; the widest values
   // give the most room the save can need.
   key_codes widest{};
   widest.fill(100);
+  std::string bytes;
   std::string saved;
-  const file_verdict judged = saved_text(bytes, player, widest, saved);
+  const file_verdict judged = saved_text(player, widest, bytes, saved);
   if (judged.problem != file_ok) return judged;
   return room_for(binding_file_name, saved.size()) ? file_verdict{}
                                                    : file_verdict{save_no_room, 0, 0, ENOSPC};
@@ -74,9 +72,8 @@ file_verdict check_before_capture(int player) {
 file_verdict save_keys(int player, const key_codes &codes) {
   const std::lock_guard<std::mutex> lock(library_config);
   std::string before;
-  file_verdict verdict = read_current(before);
   std::string after;
-  if (verdict.problem == file_ok) verdict = saved_text(before, player, codes, after);
+  const file_verdict verdict = saved_text(player, codes, before, after);
   // Nothing set, nothing written: the library rewrites every line it saves.
   if (verdict.problem != file_ok || after == before) return verdict;
   return rewrite_file(binding_file_name, before, after, !link_at_start.empty());
