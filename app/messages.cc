@@ -1,5 +1,3 @@
-// The program's words: a line per refusal, from a table of texts with the verdict's details put
-// in their places.
 #include "app/messages.h"
 
 #include <array>

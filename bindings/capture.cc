@@ -1,4 +1,3 @@
-// The capture screen, a prompt per action with the bound key's name beside it, and the hotkeys.
 #include "bindings/capture.h"
 
 #include <allegro.h>
@@ -25,7 +24,6 @@ int wait_for_key() {
   return no_file_scancode;
 }
 
-// The row of an action's prompt and name.
 int row_y(std::size_t action) {
   return 10 + 10 * static_cast<int>(action);
 }

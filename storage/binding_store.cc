@@ -1,5 +1,3 @@
-// The file's safety on disk: the directory lock, the link the file was at the start, every save
-// re-reading the file and judged by a trial save, room and the size limit, the in-place write.
 #include "storage/binding_store.h"
 
 #include <cerrno>

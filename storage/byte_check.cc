@@ -1,4 +1,3 @@
-// The byte check: the lines as the library splits them, and what its loader cannot take.
 #include "storage/byte_check.h"
 
 #include <allegro.h>

@@ -1,4 +1,3 @@
-// The in-place write: one algorithm for every system, the system calls behind app/platform.h.
 #include "storage/in_place_write.h"
 
 #include <cerrno>

@@ -14,8 +14,7 @@
 // Reads the open file fd from its start into bytes, stopping once past limit. 0, or the errno.
 int read_from_start(int fd, std::size_t limit, std::string &bytes);
 
-// The in-place write itself, on an open file: room reserved, after written over before, the
-// length cut, and before put back if any step fails. write_at is system_write_at, or a
+// The in-place write itself, after over before on an open file. write_at is system_write_at, or a
 // stand-in that fails on purpose.
 using write_at_proc = ssize_t (*)(int fd, const void *bytes, std::size_t size, off_t offset);
 struct write_outcome {
