@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "storage/byte_check.h"
 #include "storage/trial_save.h"
 
 namespace {

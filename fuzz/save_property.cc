@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 #include "bindings/binding_file.h"
-#include "storage/byte_check.h"
 #include "storage/trial_save.h"
 
 // Every setting as a game reads it, but the keys of the given player's section, matched as the

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "app/platform.h"
-#include "storage/byte_check.h"
 #include "storage/in_place_write.h"
 
 namespace {

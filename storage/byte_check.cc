@@ -1,4 +1,4 @@
-#include "storage/byte_check.h"
+#include "storage/trial_save.h"
 
 #include <allegro.h>
 #include <utf8.h>

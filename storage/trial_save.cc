@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "app/platform.h"
-#include "storage/byte_check.h"
 
 namespace {
 

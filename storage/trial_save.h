@@ -1,12 +1,21 @@
-// The judge of every save: the library's own save, run into memory, and read back.
+// The judge of every save: the bytes checked first (storage/byte_check.cc) for what the library's
+// configuration code cannot survive, then the library's own save, run into memory, and read back.
 #pragma once
 
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "bindings/binding_file.h"
 #include "storage/verdict.h"
+
+// The lines as the library splits them: at LF, CRLF, LFCR or a lone CR; a final break ends the
+// last line rather than starting an empty one.
+std::vector<std::string_view> lines_of(std::string_view text);
+
+// No byte-order mark, no NUL, valid UTF-8, no long line with non-ASCII text, within the cap.
+file_verdict check_bytes(std::string_view bytes);
 
 // A player's keys in action order; no_file_scancode for a key left as it is.
 using key_codes = std::array<int, action_names.size()>;

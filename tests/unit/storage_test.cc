@@ -14,7 +14,6 @@
 #include <tuple>
 #include "app/messages.h"
 #include "app/platform.h"
-#include "storage/byte_check.h"
 #include "storage/in_place_write.h"
 #include "storage/trial_save.h"
 #include "tests/unit/library.h"
