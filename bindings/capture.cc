@@ -14,12 +14,9 @@ namespace {
 int wait_for_key() {
   while (!stop_requested()) {
     const int scancode = take_key_press();
-    if (scancode < 0) {
-      rest(1);
-      continue;
-    }
-    const int code = file_scancode(scancode);
+    const int code = file_scancode(scancode);  // none for -1, no press waiting
     if (code != no_file_scancode) return code;
+    if (scancode < 0) rest(1);
   }
   return no_file_scancode;
 }
