@@ -11,7 +11,6 @@
 #include "app/platform.h"
 #include "app/stop_request.h"
 #include "bindings/capture.h"
-#include "bindings/key_presses.h"
 #include "storage/binding_store.h"
 
 namespace {

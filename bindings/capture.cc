@@ -5,7 +5,6 @@
 #include <cstddef>
 
 #include "app/stop_request.h"
-#include "bindings/key_presses.h"
 
 namespace {
 

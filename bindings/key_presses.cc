@@ -1,6 +1,6 @@
 // A single-producer, single-consumer ring: the library's keyboard thread pushes, the capture
 // takes. Neither side blocks or locks.
-#include "bindings/key_presses.h"
+#include "bindings/capture.h"
 
 #include <allegro.h>
 

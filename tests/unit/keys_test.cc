@@ -16,7 +16,6 @@
 #include "app/platform.h"
 #include "app/stop_request.h"
 #include "bindings/capture.h"
-#include "bindings/key_presses.h"
 #include "tests/unit/library.h"
 
 // The library's key constants, KEY_ left off, with their numbers, as a header or source file
