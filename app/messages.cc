@@ -3,7 +3,6 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <utility>
 
 #include "app/platform.h"
 #include "bindings/binding_file.h"
@@ -49,27 +48,21 @@ constexpr std::array<const char *, save_unverified + 1> texts = {
 };
 static_assert(long_line_bytes == 250);
 
-constexpr std::pair<int, const char *> error_texts[] = {
-    {EACCES, "permiso denegado"},
-    {EPERM, "permiso denegado"},
-    {EROFS, "sistema de archivos de solo lectura"},
-    {ENOSPC, "no queda espacio en el disco"},
-    {ENOENT, "no existe"},
-};
+std::string error_text(int error) {
+  if (error == EACCES || error == EPERM) return "permiso denegado";
+  if (error == EROFS) return "sistema de archivos de solo lectura";
+  if (error == ENOSPC) return "no queda espacio en el disco";
+  if (error == ENOENT) return "no existe";
+  return std::strerror(error);
+}
 
 // By the file type bits of st_mode, whose values POSIX fixes.
-constexpr std::pair<int, const char *> type_texts[] = {
-    {0040000, "un directorio"},  {0010000, "una tuberia con nombre (FIFO)"},
-    {0020000, "un dispositivo"}, {0060000, "un dispositivo"},
-    {0140000, "un socket"},
-};
-
-template <std::size_t size>
-std::string text_of(const std::pair<int, const char *> (&table)[size], int key, const char *other) {
-  for (const auto &[value, text] : table) {
-    if (value == key) return text;
-  }
-  return other;
+std::string type_text(int type) {
+  if (type == 0040000) return "un directorio";
+  if (type == 0010000) return "una tuberia con nombre (FIFO)";
+  if (type == 0020000 || type == 0060000) return "un dispositivo";
+  if (type == 0140000) return "un socket";
+  return "un archivo especial";
 }
 
 }  // namespace
@@ -78,8 +71,8 @@ std::string describe(const file_verdict &verdict) {
   const std::string details[] = {
       std::string("\"") + binding_file_name + "\"",
       "linea " + std::to_string(verdict.line),
-      text_of(error_texts, verdict.system_error, std::strerror(verdict.system_error)),
-      text_of(type_texts, verdict.file_type, "un archivo especial"),
+      error_text(verdict.system_error),
+      type_text(verdict.file_type),
       std::to_string(verdict.player + 1),
       std::to_string(binding_file_size_cap / 1024) + " KiB",
       "; no se ha modificado",
