@@ -47,8 +47,7 @@ file_verdict save_taken(taken_keys &keys) {
 
 // Runs on the thread that noticed the loss, maybe while the main loop is checking or saving the
 // file: the store lets one check or save run at a time, a check writes nothing, and a second
-// save of the same keys finds them on disk and writes nothing. Ends without the
-// library's shutdown, which would talk to the dead display, and without a message box.
+// save of the same keys finds them on disk and writes nothing. No message box, no shutdown.
 void on_display_lost() {
   std::fprintf(stderr, "brumo-setup: %s\n", describe_display_loss(save_taken(taken)).c_str());
   _exit(1);

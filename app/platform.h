@@ -1,7 +1,5 @@
 // The calls that differ between systems, each the least the program needs; one file per system
-// implements them (platform_posix.cc: signals, X11 and POSIX files; platform_windows.cc). In
-// turn: the display, the message box and the stop requests; the directory and the file; the
-// primitives of the in-place write.
+// implements them (platform_posix.cc: signals, X11 and POSIX files; platform_windows.cc).
 #pragma once
 
 #include <sys/types.h>

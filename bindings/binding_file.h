@@ -22,7 +22,6 @@ inline constexpr std::array action_names = {
 static_assert(action_names.size() == 7);
 
 // The name shown for a file scancode (bindings/key_names.cc); "(none)" for a number no key has.
-// Row 115 is the 4.0 interface's key count, not a key, but it keeps its row and name.
 const char *key_name(int scancode);
 
 // The file's number for a scancode of the library in use, or no_file_scancode for 0 and for a

@@ -40,10 +40,9 @@ struct file_verdict {
   int player = 0;        // 0 or 1, for file_keys_misplaced
 };
 
-// A settings file for two players is well under a kilobyte. The library reads the whole file
-// for each of the trial saves that judge one save, and walks all of it for every key it looks
-// up: at this cap the slowest judgement, a file of short sections, stays under a tenth of a
-// second.
+// Two players' settings are well under a kilobyte. The library reads the whole file for each
+// trial save of a judgement and walks all of it for every key it looks up: at this cap the
+// slowest judgement, a file of short sections, stays under a tenth of a second.
 constexpr std::size_t binding_file_size_cap = std::size_t{64} * 1024;
 
 // The library's loader writes past its line buffer when a multi-byte character reaches its
