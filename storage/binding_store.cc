@@ -56,8 +56,7 @@ file_verdict check_before_capture(int player) {
   if (const file_verdict here = check_current_directory(); here.problem != file_ok) return here;
   // Where the keys land depends on which keys exist, not on their values; the widest values
   // give the most room the save can need.
-  key_codes widest{};
-  widest.fill(100);
+  const key_codes widest = {100, 100, 100, 100, 100, 100, 100};
   std::string bytes;
   std::string saved;
   const file_verdict judged = saved_text(player, widest, bytes, saved);

@@ -38,9 +38,8 @@ write_outcome write_in_place(int fd, std::string_view before, std::string_view a
   // Room first, so that a full disk refuses the save before any byte changes. The file keeps its
   // length: a crash now leaves no zeros for the game to read. File systems that cannot reserve
   // room this way still refuse the write itself, and the old bytes go back.
-  if (after.size() > before.size()) {
-    if (const int error = reserve_room(fd, after.size())) return {error, true};
-  }
+  const int room = after.size() > before.size() ? reserve_room(fd, after.size()) : 0;
+  if (room != 0) return {room, true};
   int error = write_all(fd, after, write_at);
   if (error == 0) error = cut_and_flush(fd, after.size());
   if (error == 0) return {};
@@ -51,7 +50,6 @@ write_outcome write_in_place(int fd, std::string_view before, std::string_view a
 
 file_verdict rewrite_file(const char *path, std::string_view before, std::string_view after,
                           bool follow_link) {
-  // Created as the library would; an existing file keeps its identity, owner and mode.
   const int fd = open_in_place(path, follow_link);
   if (fd < 0) return {save_failed, 0, 0, errno};
   file_verdict verdict;
