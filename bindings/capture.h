@@ -35,15 +35,12 @@ void hotkey_step(const volatile char *keys, char &key1_held, char &key2_held, ca
 // hook: modifiers and dead keys included, which never reach the library's key buffer. Once,
 // after install_keyboard: no auto-repeat, and the hook that queues the presses.
 void install_key_presses();
-
 // The hook itself: raw is the library's scancode, with 0x80 set for a release. A press that
 // finds the queue full is dropped; repeats of a held key never come (see install_key_presses).
 void on_key_event(int raw);
-
 // Drops the presses queued so far, and the presses of the keys down in held (the library's key
 // state) that are still on their way to the queue.
 void forget_key_presses(const volatile char *held);
-
 // The library's scancode of the oldest queued press, taking it from the queue, or -1 when
 // none is waiting.
 int take_key_press();
