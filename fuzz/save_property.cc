@@ -1,8 +1,7 @@
 // The save's property, on any bytes: for a file the byte check accepts, three captures of
 // either player are saved so that a game reading the result with get_config_int finds the
 // captured keys, every other setting and comment is kept, and the result is accepted again; a
-// file whose save would go wrong is refused before the capture. libFuzzer drives it in make
-// fuzz; the unit tests run it over fuzz/corpus and thousands of random files.
+// file whose save would go wrong is refused before the capture.
 #include "fuzz/save_property.h"
 #include <allegro.h>
 #include <algorithm>
@@ -36,7 +35,6 @@ static std::string settings(const std::string &text, int player) {
   free_config_entries(&sections);
   return all;
 }
-
 // The comment lines, in order, as the library keeps them: every line that names nothing.
 static std::string comments(const std::string &text) {
   std::string all;
@@ -47,7 +45,6 @@ static std::string comments(const std::string &text) {
   }
   return all;
 }
-
 static int key_in(const std::string &text, int player, std::size_t action) {
   set_config_data(text.data(), static_cast<int>(text.size()));
   return get_config_int(player == 0 ? "jugador0" : "jugador1", action_names[action], -1);
@@ -88,10 +85,13 @@ void check_save_property(std::string text) {
     text = saved;
   }
 }
-
-// libFuzzer's entry (make fuzz), with the library started once, without a display.
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+bool library_started() {
   static const bool started = install_allegro(SYSTEM_NONE, &errno, std::atexit) == 0;
-  if (started) check_save_property(std::string(reinterpret_cast<const char *>(data), size));
+  return started;
+}
+// libFuzzer's entry (make fuzz).
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  if (library_started())
+    check_save_property(std::string(reinterpret_cast<const char *>(data), size));
   return 0;
 }

@@ -9,17 +9,15 @@
 #include <fstream>
 #include <map>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 #include "app/platform.h"
 #include "app/stop_request.h"
 #include "bindings/capture.h"
-#include "tests/unit/library.h"
+#include "fuzz/save_property.h"
 
-// The library's key constants, KEY_ left off, with their numbers, as a header or source file
-// declares them.
+// The library's key constants that a header or source file declares, KEY_ left off, and numbers.
 static std::map<std::string, int> constants_in(const std::string &text) {
   std::map<std::string, int> values;
   const std::regex constant(R"(__allegro_KEY_(\w+)\s*=\s*(\d+))");
@@ -28,9 +26,8 @@ static std::map<std::string, int> constants_in(const std::string &text) {
   return values;
 }
 static std::string text_of(const std::string &path) {
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 // The row's name where it is not the constant's.
 static std::string file_name(const std::string &bare) {
@@ -50,9 +47,8 @@ TEST(KeyNames, EveryKeyOfTheLibraryHasItsRowAndTheEdgesNone) {
   EXPECT_EQ(values.size(), 128U);
   for (const auto &[bare, value] : values) {
     if (bare == "MODIFIERS") continue;  // LSHIFT's other name
-    const bool other_systems =
-        value >= KEY_EQUALS_PAD && value <= KEY_UNKNOWN8 && bare != "SEMICOLON";
-    if (value == KEY_MAX || other_systems)
+    const bool other_os = value >= KEY_EQUALS_PAD && value <= KEY_UNKNOWN8 && bare != "SEMICOLON";
+    if (value == KEY_MAX || other_os)
       EXPECT_EQ(file_scancode(value), no_file_scancode) << bare;
     else
       EXPECT_EQ(key_name(file_scancode(value)), file_name(bare)) << bare;
@@ -60,8 +56,7 @@ TEST(KeyNames, EveryKeyOfTheLibraryHasItsRowAndTheEdgesNone) {
   // The game reads the arrows and modifiers by these numbers; 0 is no key, bound to no action.
   for (const auto &[from, to] : {std::pair{KEY_LEFT, 82}, {KEY_LSHIFT, 103}, {KEY_CAPSLOCK, 114}})
     EXPECT_EQ(file_scancode(from), to);
-  EXPECT_EQ(file_scancode(0), no_file_scancode);
-  EXPECT_EQ(file_scancode(-1), no_file_scancode);
+  for (const int none : {0, -1}) EXPECT_EQ(file_scancode(none), no_file_scancode);
   EXPECT_EQ(std::string(key_name(0)) + key_name(115) + key_name(116), "(none)MAX(none)");
 }
 
@@ -93,13 +88,11 @@ TEST(KeyNames, EveryKeyOfTheWindowsTableHasItsNumberInTheFile) {
 static void send(std::initializer_list<int> events) {
   for (const int event : events) on_key_event(event > 0 ? event : -event | 0x80);
 }
-
 static std::vector<int> take_all() {
   std::vector<int> presses;
   for (int scancode = 0; (scancode = take_key_press()) >= 0;) presses.push_back(scancode);
   return presses;
 }
-
 // Promises [P23]
 TEST(KeyPresses, EveryPressOnceInOrderButTheHotkeysOwnPressAndPressesPastAFullQueue) {
   char held[KEY_MAX] = {};
@@ -121,7 +114,6 @@ TEST(KeyPresses, EveryPressOnceInOrderButTheHotkeysOwnPressAndPressesPastAFullQu
   send({KEY_Z, -KEY_Z});
   EXPECT_EQ(take_all(), std::vector<int>{KEY_Z});
 }
-
 // Promises [P13 P14 P15 P16 P38]
 TEST(HotkeyStep, MainKeyboardDigitsStartOncePerPressInPlayerOrder) {
   static std::vector<int> started;
@@ -146,7 +138,6 @@ static bool name_drawn(int row) {
     if (getpixel(screen, 220 + at % 20, 10 + 10 * row + at / 20) != 0) return true;
   return false;
 }
-
 // Promises [P20 P23 P35 P36]
 TEST(Capture, KeysHandedOverBeforeTheLastNameIsDrawn) {
   ASSERT_TRUE(library_started());

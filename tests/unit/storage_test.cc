@@ -1,4 +1,5 @@
-// The byte check and trial save (acceptances, refusals with their lines, mends); the file's write.
+// The byte check and trial save (acceptances, refusals with their lines, mends), the file's write
+// and the save's property over the fuzzer's seed files and random ones.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,14 +10,16 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <random>
 #include <regex>
 #include <string>
 #include <tuple>
 #include "app/messages.h"
 #include "app/platform.h"
+#include "fuzz/save_property.h"
 #include "storage/in_place_write.h"
 #include "storage/trial_save.h"
-#include "tests/unit/library.h"
 
 // Each system's own: the room a file holds, the files open, the library writer's line end.
 #ifdef _WIN32
@@ -46,12 +49,10 @@ static long open_files() {
 constexpr bool reserves_room = true;
 const char *const line_end = "\n";
 #endif
-
 static file_verdict judged(const std::string &text, int player, std::string &saved) {
   const file_verdict bytes = check_bytes(text);
   return bytes.problem != file_ok ? bytes : trial_save(text, player, {9, 9, 9, 9, 9, 9, 9}, saved);
 }
-
 // Promises [P71 P72 P73 P74 P86]
 TEST(ByteCheck, AcceptsUtf8TextInAnyLineEndingUpToTheCap) {
   const std::string accepted[] = {
@@ -65,7 +66,6 @@ TEST(ByteCheck, AcceptsUtf8TextInAnyLineEndingUpToTheCap) {
       describe(check_bytes(std::string(binding_file_size_cap + 1, '#'))),
       R"("brumo.ini" mide mas de 64 KiB: no parece un archivo de teclas; no se ha modificado)");
 }
-
 // Promises [P66 P67 P68 P69 P70 P71 P84 P85 P87 P88 P113]
 TEST(ByteCheckAndTrialSave, EveryRefusalInTheTextNamesItsLineInAnyLineEnding) {
   ASSERT_TRUE(library_started());
@@ -98,7 +98,6 @@ TEST(ByteCheckAndTrialSave, EveryRefusalInTheTextNamesItsLineInAnyLineEnding) {
   }
   EXPECT_NE(describe({file_keys_misplaced, 4, 0, 0, 1}).find("del jugador 2 "), std::string::npos);
 }
-
 // Promises [P74 P77 P90 P91 P92 P114 P134 P150 P152 P164]
 TEST(TrialSave, AnEmptyLineWhereTheLibraryNeedsOneIsAllItAdds) {
   ASSERT_TRUE(library_started());
@@ -139,8 +138,7 @@ TEST(Messages, TheBoxAndTheDisplayInEachSystemsTerms) {
   EXPECT_EQ(describe(library_not_started, "x"),
             "no se pudo iniciar la biblioteca Allegro en la pantalla DISPLAY=:42: x");
 #endif
-  // A refusal over a file that is there says it was left as it was; a file of another kind is
-  // named by its kind.
+  // A refusal over a file that is there says it was kept; a file of another kind is named by it.
   for (int problem = file_swapped_for_link; problem <= save_failed; ++problem) {
     const std::string text = describe({static_cast<file_problem>(problem)});
     EXPECT_TRUE(problem == directory_not_writable ||
@@ -157,7 +155,6 @@ TEST(Messages, TheBoxAndTheDisplayInEachSystemsTerms) {
 }
 
 static std::pair<int, int> calls;  // the stand-in's calls so far, and how many fail from the second
-
 // Writes half, then the rest; the new text's room must be held before its first byte.
 static ssize_t failing_write(int fd, const void *bytes, std::size_t size, off_t offset) {
   EXPECT_TRUE(calls.first > 0 || !reserves_room || room_held(fd) >= size) << room_held(fd);
@@ -165,7 +162,6 @@ static ssize_t failing_write(int fd, const void *bytes, std::size_t size, off_t 
   if (++calls.first > 1 && calls.first <= 1 + calls.second) return -1;
   return system_write_at(fd, bytes, size / 2 + 1, offset);
 }
-
 // Promises [P52 P147 P169]
 TEST(WriteInPlace, LeavesExactlyTheNewTextOrPutsTheOldOneBackAndNoFileOpen) {
   ASSERT_TRUE(library_started());
@@ -193,4 +189,25 @@ TEST(WriteInPlace, LeavesExactlyTheNewTextOrPutsTheOldOneBackAndNoFileOpen) {
   for (const int player : {0, 1}) judged("[jugador0]", player, bytes);
   std::remove(path.c_str());
   EXPECT_EQ(open_files(), files_before);
+}
+// Promises [P1 P32 P76 P113 P114 P115 P150 P162 P163]
+TEST(SaveProperty, HoldsForTheSeedFilesAndRandomOnes) {
+  ASSERT_TRUE(library_started());
+  std::vector<std::string> files;
+  for (const auto &seed_file : std::filesystem::directory_iterator(BRUMO_CORPUS_DIR)) {
+    std::ifstream in(seed_file.path(), std::ios::binary);
+    files.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  // Sections, keys with and without values, comments and blank lines in any line ending.
+  std::mt19937_64 random(std::random_device{}());  // a failing file is printed whole
+  const char *const lines[] = {"[jugador0]", "[jugador1]", "[JUGADOR1]", "[video]",  "# nota",
+                               "",           "arriba",     "patada =",   "modo = 2", "bloqueo = 7"};
+  const char *const breaks[] = {"\n", "\r\n", "\r"};
+  // The new ones get random lines; fewer on Windows, where each save's scratch files are slow.
+  files.resize(files.size() + (std::filesystem::path::preferred_separator == '\\' ? 300 : 5000));
+  for (std::string &text : files) {
+    for (auto count = text.empty() ? random() % 14 : 0; count > 0; --count)
+      text.append(lines[random() % std::size(lines)]).append(breaks[random() % 3]);
+    check_save_property(text);
+  }
 }
