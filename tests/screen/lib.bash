@@ -11,39 +11,29 @@ poll() { # seconds command...: polls the command until it succeeds; status 1 whe
   until "$@" >/dev/null 2>&1; do ((SECONDS <= end)) || return 1; sleep 0.05; done
 }
 wait_for() { poll "$@" || fail_with "gave up after $1 s waiting for: ${*:2}"; } # as poll, or the test ends
-
 # For setup_file; -noreset keeps a layout set with setxkbmap. --wm: openbox, as on a desktop.
 start_display() {
   Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$BATS_FILE_TMPDIR/display" 2>/dev/null &
-  echo $! >"$BATS_FILE_TMPDIR/xvfb.pid"
-  wait_for 10 test -s "$BATS_FILE_TMPDIR/display"
-  export DISPLAY=":$(cat "$BATS_FILE_TMPDIR/display")"
-  [[ ${1:-} == --wm ]] || return 0
-  openbox >/dev/null 2>&1 &
-  echo $! >"$BATS_FILE_TMPDIR/wm.pid"
+  echo $! >"$BATS_FILE_TMPDIR/xvfb.pid"; wait_for 10 test -s "$BATS_FILE_TMPDIR/display"
+  export DISPLAY=":$(cat "$BATS_FILE_TMPDIR/display")"; [[ ${1:-} == --wm ]] || return 0
+  openbox >/dev/null 2>&1 & echo $! >"$BATS_FILE_TMPDIR/wm.pid"
   wait_for 10 eval '[[ $(xprop -root _NET_SUPPORTED) == *_NET_ACTIVE_WINDOW* ]] && wmctrl -m'
 }
 stop_display() { kill $(cat "$BATS_FILE_TMPDIR"/*.pid) 2>/dev/null || true; }
-
-# A game directory and a copy of the program for a run as nobody (below), in a place nobody
-# can reach wherever the checkout lives.
+# A game directory and a copy of the program for a run as nobody, wherever the checkout lives.
 nobody_place() {
   PLACE=$(mktemp -d /tmp/brumo-nobody.XXXXXX) GAME=$PLACE/game
-  { chmod 755 "$PLACE" && mkdir "$GAME" && install -m 755 "$BRUMO_SETUP" "$PLACE/brumo-setup"; } ||
-    fail_with "no place for nobody"
+  { chmod 755 "$PLACE" && mkdir "$GAME" && install -m 755 "$BRUMO_SETUP" "$PLACE/brumo-setup"; } || fail_with "no place for nobody"
   [[ $(id -u) != 0 ]] || chown nobody "$GAME" || fail_with "$GAME not given to nobody"
 }
-
-# The program in the directory GAME (by default the test's own); its pid in PROGRAM, its status
-# in $T/status (T is the test's directory). --nobody: as nobody when the tests run as root, so
-# that file permissions hold. RUN_WITH: a command line to run it through (a shell with a limit).
-# The library's message box is xmessage: the one in BOX_BIN keeps the text it shows in $T/box,
-# renamed into place, as another group's program may be running the one there now.
+# The program in GAME (by default the test's own); its pid in PROGRAM, its status in $T/status (T:
+# the test's directory). --nobody: as nobody when run as root, so that file permissions hold.
+# RUN_WITH: a command to run it through. The library's box is xmessage: the one in BOX_BIN keeps
+# its text in $T/box, renamed into place, as another group's program may be running the old one.
 start_program() {
   local program=$BRUMO_SETUP run_as=("${RUN_WITH[@]}")
   if [[ ${1:-} == --nobody ]]; then
-    [[ -n ${PLACE:-} ]] || nobody_place
-    program=$PLACE/brumo-setup
+    [[ -n ${PLACE:-} ]] || nobody_place; program=$PLACE/brumo-setup
     [[ $(id -u) != 0 ]] || run_as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
   fi
   T=${T:-$BATS_TEST_TMPDIR} GAME=${GAME:-$BATS_TEST_TMPDIR/game} BOX_BIN=/tmp/brumo-box-$(id -u)
@@ -51,31 +41,23 @@ start_program() {
   { mkdir -p "$GAME" && mkdir -p -m 755 "$BOX_BIN" &&
     printf '#!/bin/sh\n{ printf "%%s" "$6" >"$BOX"; } 2>/dev/null\nexec /usr/bin/xmessage "$@"\n' >"$BOX_BIN/xmessage.$$" &&
     chmod 755 "$BOX_BIN/xmessage.$$" && mv -f "$BOX_BIN/xmessage.$$" "$BOX_BIN/xmessage"; } || fail_with "no $GAME or $BOX_BIN/xmessage"
-  (
-    cd "$GAME" || exit
-    BOX=$T/box PATH=$BOX_BIN:$PATH "${run_as[@]}" "$program" >"$T/out" 2>"$T/err" &
-    echo $! >"$T/pid"
+  (cd "$GAME" || exit
+    BOX=$T/box PATH=$BOX_BIN:$PATH "${run_as[@]}" "$program" >"$T/out" 2>"$T/err" & echo $! >"$T/pid"
     if wait $!; then echo 0; else echo $?; fi >"$T/status"
   ) &
-  wait_for 5 test -s "$T/pid"
-  PROGRAM=$(cat "$T/pid")
+  wait_for 5 test -s "$T/pid"; PROGRAM=$(cat "$T/pid")
 }
-
 end_program() { # for teardown: TERM first, as KILL leaves the library's shared memory behind
   if [[ -n ${PROGRAM:-} ]]; then
-    pkill -P "$PROGRAM" -x xmessage 2>/dev/null || true
-    kill -TERM "$PROGRAM" 2>/dev/null || true
+    pkill -P "$PROGRAM" -x xmessage 2>/dev/null || true; kill -TERM "$PROGRAM" 2>/dev/null || true
     poll 2 test -s "$T/status" || kill -9 "$PROGRAM" 2>/dev/null || poll 5 test -s "$T/status" || true
   fi
   [[ -z ${PLACE:-} ]] || rm -rf "$PLACE"
 }
-
 write_file() { # bytes (printf's escapes): brumo.ini in GAME, and a copy to compare with
-  GAME=${GAME:-$BATS_TEST_TMPDIR/game}
-  { mkdir -p "$GAME" && printf "$1" >"$GAME/brumo.ini" && cp "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"; } ||
-    fail_with "brumo.ini not written"
+  GAME=${GAME:-$BATS_TEST_TMPDIR/game}; mkdir -p "$GAME" && printf "$1" >"$GAME/brumo.ini" &&
+    cp "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before" || fail_with "brumo.ini not written"
 }
-
 # The window gets the keyboard as on a desktop: from the window manager where one runs.
 focus_program() {
   poll 10 xdotool search --name '^Brumo vs Tuk$' || fail_with "no window: $(cat "$T/err")"
@@ -83,7 +65,6 @@ focus_program() {
   ! wmctrl -m >/dev/null 2>&1 || how=windowactivate
   xdotool "$how" --sync "$WINDOW" || fail_with "window not given the keyboard ($how)"
 }
-
 # One keycode per key, as a keyboard sends it: see screen_helper. A tap is held 80 ms, as a
 # person's press: the menu reads the key state once a frame. A hotkey is held until its capture
 # shows, or long enough to be seen by a late frame; ESC in the menu until the program has gone.
@@ -96,58 +77,46 @@ expect_exit() { # status
   poll 10 test -s "$T/status" || fail_with "still running"
   [[ $(cat "$T/status") == "$1" ]] || fail_with "status $(cat "$T/status"), stderr: $(cat "$T/err")"
 }
-expect_error_line() { # the only line stderr may hold, after "brumo-setup: " (CRLF on Windows)
-  [[ $(tr -d '\r' <"$T/err") == "brumo-setup: $1" ]] || fail_with "stderr: $(cat "$T/err")"
-}
-
-# Refused: status 1, the line on stderr and in the message box, the file as it was. BOX_WINDOW:
-# the box's window name (xmessage's on X11).
-BOX_WINDOW='^xmessage$'
+# The only line stderr may hold, after "brumo-setup: " (CRLF on Windows).
+expect_error_line() { [[ $(tr -d '\r' <"$T/err") == "brumo-setup: $1" ]] || fail_with "stderr: $(cat "$T/err")"; }
+# Refused: status 1, the line on stderr and in the message box, the file as it was.
+BOX_WINDOW='^xmessage$'  # the box's window name, xmessage's on X11
 expect_refusal() { # line
   poll 10 xdotool search --name "$BOX_WINDOW" || fail_with "no message box; stderr: $(cat "$T/err")"
   # Pressed again if the box was not yet taking keys. Typed, not sent to the window: a window
   # gone between press and release would leave Return held, closing the next box at once.
   for _ in 1 2 3 4 5; do
-    xdotool search --name "$BOX_WINDOW" windowfocus --sync %1 2>/dev/null || true
-    press Return
+    xdotool search --name "$BOX_WINDOW" windowfocus --sync %1 2>/dev/null || true; press Return
     poll 1 eval '! xdotool search --name "$BOX_WINDOW"' && break
   done
-  expect_exit 1
-  expect_error_line "$1"
+  expect_exit 1; expect_error_line "$1"
   [[ ! -e $T/before ]] || cmp "$T/before" "$GAME/brumo.ini" || fail_with "brumo.ini changed"
   # The box said the same, in lines of at most 60 characters (nobody cannot keep it).
   [[ -n ${PLACE:-} && $(id -u) == 0 || $BOX_WINDOW != '^xmessage$' ]] && return
   local box; box=$(cat "$T/box") || fail_with "the message box showed nothing"
   [[ ${box//$'\n'/ } == "brumo-setup: $1" && -z $(awk 'length > 60' "$T/box") ]] || fail_with "message box: $box"
 }
-
 refused_at_start() { start_program "${@:2}"; expect_refusal "$1"; } # line [--nobody]
 second_copy_refused() { # while the program runs in GAME; the second copy's own files in $T
   (T=$BATS_TEST_TMPDIR/second; mkdir "$T" || fail_with "no $T"
     refused_at_start 'otra copia de brumo-setup ya esta configurando las teclas en este directorio; cierrela antes de abrir otra') ||
     fail_with "the second copy was not refused"
 }
-
-# Polls until the window shows exactly the "x y text" lines given, blue on black; if it never
-# does, leaves both pictures as PNG in a folder of their own (bats removes the test's). SHOT=name
-# saves the picture in BRUMO_SCREENSHOT_DIR.
+# Polls until the window shows exactly the "x y text" lines given, blue on black, else keeps both
+# as PNG in a folder of their own (bats removes the test's); SHOT=name saves it in BRUMO_SCREENSHOT_DIR.
+screen_is_expected() {
+  xwd -id "$WINDOW" -silent | convert xwd:- -depth 8 "rgb:$T/actual.rgb" && cmp -s "$T/expected.rgb" "$T/actual.rgb"
+}
 expect_screen() { # lines
-  local end=$((SECONDS + 10)) kept p
+  local kept p
   printf '%s\n' "$@" | "$SCREEN_HELPER" render >"$T/expected.rgb" || fail_with "render failed"
-  until xwd -id "$WINDOW" -silent 2>/dev/null | convert xwd:- -depth 8 "rgb:$T/actual.rgb" 2>/dev/null &&
-    cmp -s "$T/expected.rgb" "$T/actual.rgb"; do
-    ((SECONDS <= end)) || { kept=$(mktemp -d "${TMPDIR:-/tmp}/brumo-screen.XXXXXX") || fail_with "the screen differs"
-      for p in expected actual; do convert -size 320x240 -depth 8 "rgb:$T/$p.rgb" "$kept/$p.png" || true; done
-      fail_with "the screen differs: see $kept/expected.png and $kept/actual.png"; }
-    sleep 0.05
-  done
+  poll 10 screen_is_expected || { kept=$(mktemp -d "${TMPDIR:-/tmp}/brumo-screen.XXXXXX") || fail_with "the screen differs"
+    for p in expected actual; do convert -size 320x240 -depth 8 "rgb:$T/$p.rgb" "$kept/$p.png" || true; done
+    fail_with "the screen differs: see $kept/expected.png and $kept/actual.png"; }
   [[ -z ${BRUMO_SCREENSHOT_DIR:-} || -z ${SHOT:-} ]] || convert -size 320x240 -depth 8 "rgb:$T/actual.rgb" "$BRUMO_SCREENSHOT_DIR/$SHOT"
 }
-
-expect_menu() {
-  expect_screen "10 0 Brumo vs Tuk" "10 10 CONFIGURACION" "10 30 1-   Configurar teclas jugador 1" \
-    "10 40 2-   Configurar teclas jugador 2" "10 50 ESC- Salir"
-}
+expect_menu() { expect_screen "10 0 Brumo vs Tuk" "10 10 CONFIGURACION" "10 30 1-   Configurar teclas jugador 1" \
+  "10 40 2-   Configurar teclas jugador 2" "10 50 ESC- Salir"; }
 ACTIONS=(arriba abajo izquierda derecha trompada bloqueo patada)
 expect_capture() { # names of the keys taken so far
   local lines=() row
@@ -155,9 +124,8 @@ expect_capture() { # names of the keys taken so far
   for ((row = 0; row < $#; row++)); do lines+=("220 $((10 + 10 * row)) = ${*:row+1:1}"); done
   expect_screen "${lines[@]}"
 }
-section_keys() { # player (1 or 2): the values of its section, on one line
-  tr -d '\r' 2>/dev/null <"$GAME/brumo.ini" | sed -n "/^\[jugador$(($1 - 1))\]/,/^\[/s/^[a-z]* = //p" | xargs
-}
+# The values of player 1's or 2's section, on one line.
+section_keys() { tr -d '\r' 2>/dev/null <"$GAME/brumo.ini" | sed -n "/^\[jugador$(($1 - 1))\]/,/^\[/s/^[a-z]* = //p" | xargs; }
 section_text() { local i; echo "[$1]"; for ((i = 0; i < 7; i++)); do echo "${ACTIONS[i]} = ${*:i+2:1}"; done; } # section values...
 expect_file() { diff <(printf '%s\n' "$@") "$GAME/brumo.ini" >&2 || fail_with "brumo.ini is not as expected"; } # lines...
 expect_keys() { # player values: polls until the player's section holds exactly these values
