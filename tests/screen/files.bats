@@ -48,7 +48,7 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
   write_file '[jugador0]\r\narriba = 84\r\n[sonido]\r\nvolumen = 3\r\n'
   RUN_WITH=(sh -c 'exec make -s -C "$1" start BUILD="$2" GAME_DIR="$3"' start "$BRUMO_SOURCE" "${BRUMO_SETUP%/*}" "$GAME")
   start_program; RUN_WITH=(); capture 1 a b c d e f g space
-  expect_file "$(section_text jugador0 1 2 3 4 5 6 7)" "" "[sonido]" "volumen = 3"
+  expect_file "$(section_text jugador0 1 2 3 4 5 6 7)" "" "[sonido]" "volumen = 3"; leave_with_esc
   umask 022; GAME=$BATS_TEST_TMPDIR/new-game; start_program; capture 1 a b c d e f g space
   [[ $(stat -c %a "$GAME/brumo.ini") == 644 ]] || fail_with "made with mode $(stat -c %a "$GAME/brumo.ini")"
 }
