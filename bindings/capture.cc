@@ -1,3 +1,4 @@
+// The capture screen, a prompt per action and the bound key's name beside it, and the hotkeys.
 #include "bindings/capture.h"
 
 #include <allegro.h>
@@ -8,16 +9,17 @@
 
 namespace {
 
-// The file number of the next press, or no_file_scancode once a stop is requested. Presses of
-// keys the file cannot number are passed over.
+// The file number of the next press, or no_file_scancode once a stop is requested and no press
+// made before it waits (Alt+F4 binds Alt). Presses of keys the file cannot number are passed over.
 int wait_for_key() {
-  while (!stop_requested()) {
-    const int scancode = take_key_press();
+  for (;;) {
+    const bool stopping = stop_requested();    // read before the take, which then sees every press
+    const int scancode = take_key_press();     // made before the request
     const int code = file_scancode(scancode);  // none for -1, no press waiting
     if (code != no_file_scancode) return code;
+    if (scancode < 0 && stopping) return no_file_scancode;
     if (scancode < 0) rest(1);
   }
-  return no_file_scancode;
 }
 
 int row_y(std::size_t action) {
