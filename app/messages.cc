@@ -1,3 +1,4 @@
+// The refusals' words: a table of texts, the verdict's details put in their places.
 #include "app/messages.h"
 
 #include <array>
@@ -21,7 +22,7 @@ constexpr std::array<const char *, save_unverified + 1> texts = {
     "no se pudo reservar el directorio (%e)",
     "el programa se ha abierto en una carpeta temporal, quiza dentro del zip; extraigalo en la "
     "carpeta del juego y ejecutelo alli",
-    "%f no es un archivo normal sino %t; borrelo o cambiele el nombre",
+    "%f no es un archivo normal sino %t; borrelo o cambiele el nombre%u",
     "%f es un enlace a un archivo que no existe, y las teclas podrian no guardarse en ninguna "
     "parte; borre el enlace o cree el archivo",
     "%f se ha cambiado por un enlace a otro archivo mientras el programa funcionaba%u",

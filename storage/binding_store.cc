@@ -1,3 +1,4 @@
+// The file on disk: the lock, the link kept, every save re-read, judged and written in place.
 #include "storage/binding_store.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// The bytes the library's loader and writer handle safely, checked before any trial save.
 #include "storage/trial_save.h"
 
 #include <allegro.h>

@@ -1,3 +1,4 @@
+// The file rewritten in place over the platform's primitives: read back, reserve, write, cut.
 #include "storage/in_place_write.h"
 
 #include <cerrno>
