@@ -15,7 +15,7 @@ capture() { # player keys...: from the menu, the player's hotkey, then the keys 
 }
 refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # message
 
-@test "files the library would damage or save nowhere, unwritable ones and a vanished directory are refused [P9 P37 P48 P49 P51 P52 P58 P62 P63 P64 P65 P66 P67 P78 P81 P84]" {
+@test "files the library would damage or save nowhere, unwritable ones and a vanished directory are refused [P9 P37 P48 P49 P51 P52 P58 P60 P62 P63 P64 P65 P66 P67 P78 P81 P84 P98 P167]" {
   local unwritable='no se puede escribir "brumo.ini" (permiso denegado): las teclas no se podrian guardar; no se ha modificado' \
     gone='el directorio actual ya no existe o no se puede leer (no existe); ejecute el programa en el directorio del juego'
   # A UTF-8 locale brings out the message box's own warnings on stderr, if fonts are missing.
@@ -23,8 +23,10 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
   LANG=C.UTF-8 refused_at_start '"brumo.ini", linea 1: empieza con una marca de orden de bytes (BOM); guardelo como UTF-8 sin BOM; no se ha modificado'
   write_file '[teclado]\n[jugador0] ; Brumo\n'
   refused_at_hotkey '"brumo.ini", linea 2: la biblioteca estropearia esta cabecera de seccion al guardar (un espacio en el nombre, texto detras o falta el ]); corrijala o ponga el texto tras un #; no se ha modificado'
-  rm "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"; ln -s /dev/null "$GAME/brumo.ini"
-  refused_at_start '"brumo.ini" no es un archivo normal sino un dispositivo; borrelo o cambiele el nombre'
+  rm "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"; mkdir "$GAME/brumo.ini"
+  refused_at_start '"brumo.ini" no es un archivo normal sino un directorio; borrelo o cambiele el nombre; no se ha modificado'
+  rmdir "$GAME/brumo.ini"; ln -s /dev/null "$GAME/brumo.ini"
+  refused_at_start '"brumo.ini" no es un archivo normal sino un dispositivo; borrelo o cambiele el nombre; no se ha modificado'
   ln -sfn /no/such/place/brumo.ini "$GAME/brumo.ini"
   refused_at_start '"brumo.ini" es un enlace a un archivo que no existe, y las teclas podrian no guardarse en ninguna parte; borre el enlace o cree el archivo'
   mkdir "$BATS_TEST_TMPDIR/gone"; cd "$BATS_TEST_TMPDIR/gone"; rmdir "$PWD"; GAME=.; refused_at_start "$gone"
@@ -35,17 +37,20 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
   refused_at_start "$unwritable" --nobody
   chmod 666 "$GAME/brumo.ini"; start_program --nobody; focus_program; expect_menu; chmod 444 "$GAME/brumo.ini"; hotkey 1
   expect_refusal "$unwritable"
-  rm "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"; chmod 555 "$GAME"
+  chmod 666 "$GAME/brumo.ini"; start_program --nobody; focus_program; expect_menu; start_capture 1; press a b c  # mid-capture
+  chmod 444 "$GAME/brumo.ini"; press d e f g; expect_refusal "$unwritable"
+  chmod 666 "$GAME/brumo.ini"; chmod 555 "$GAME"; start_program --nobody; capture 1 {a..g} space; leave_with_esc  # the file alone writable
+  chmod 755 "$GAME"; rm "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/before"; chmod 555 "$GAME"
   refused_at_start 'no se puede crear "brumo.ini" en este directorio (permiso denegado): las teclas no se podrian guardar' --nobody
 }
 @test "where the library would put keys in another section, an empty line is all the save adds; a link to the file stays a link through saves, its file replaced by an editor's save included; make start runs the program in GAME_DIR as typed; a file the program makes is readable by the game as any user [P1 P74 P75 P76 P77 P79 P80 P90 P91 P92 P108 P114 P119 P120 P151 P162]" {
   cd "$BATS_TEST_TMPDIR"; mkdir game; printf '[jugador1]' >real.ini; ln -s ../real.ini game/brumo.ini
-  start_program; capture 1 {a..g} space
+  start_program; capture 1 {a..g} space; expect_file "[jugador1]" "" "$(section_text jugador0 {1..7})"
   { printf '[video]\nmodo = 2\n\n' && cat real.ini; } >new; mv new real.ini; capture 2 {h..n} space; leave_with_esc
   [[ -L $GAME/brumo.ini ]] || fail_with "the link was replaced"
   expect_file "[video]" "modo = 2" "" "$(section_text jugador1 {8..14})" "" "$(section_text jugador0 {1..7})"
   GAME="$BATS_TEST_TMPDIR/it's \$HOME \$(x)"  # quotes and dollars included
-  write_file '[jugador0]\r\narriba = 84\r\n[sonido]\r\nvolumen = 3\r\n'
+  write_file '[jugador0]\r\narriba = 84\r\n[sonido]\r\nvolumen=3\r\n'
   RUN_WITH=(sh -c 'exec make -s -C "$1" start BUILD="$2" GAME_DIR="$3"' start "$BRUMO_SOURCE" "${BRUMO_SETUP%/*}" "$GAME")
   start_program; RUN_WITH=(); capture 1 a b c d e f g space
   expect_file "$(section_text jugador0 1 2 3 4 5 6 7)" "" "[sonido]" "volumen = 3"; leave_with_esc
@@ -79,7 +84,9 @@ refused_at_hotkey() { start_and_press; hotkey 1; expect_refusal "$1"; } # messag
   # A FIFO in the middle of a capture: the save must neither block nor write.
   start_capture 2; press o p
   mv "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/kept"; rm "$BATS_TEST_TMPDIR/before"; mkfifo "$GAME/brumo.ini"; press q r s t u
-  expect_refusal '"brumo.ini" no es un archivo normal sino una tuberia con nombre (FIFO); borrelo o cambiele el nombre'
+  local fifo='"brumo.ini" no es un archivo normal sino una tuberia con nombre (FIFO); borrelo o cambiele el nombre; no se ha modificado'
+  expect_refusal "$fifo"; mv -f "$BATS_TEST_TMPDIR/kept" "$GAME/brumo.ini"; start_and_press  # and one found at the hotkey
+  mv "$GAME/brumo.ini" "$BATS_TEST_TMPDIR/kept"; mkfifo "$GAME/brumo.ini"; hotkey 1; expect_refusal "$fifo"
   # A link put in its place, or one there from the start pointed elsewhere: refused, that file kept.
   rm "$GAME/brumo.ini"; mv "$BATS_TEST_TMPDIR/kept" "$GAME/brumo.ini"; echo otro >"$BATS_TEST_TMPDIR/elsewhere"
   for start in file link; do
