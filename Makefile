@@ -148,4 +148,4 @@ windows-tests:
 	  BRUMO_SETUP=$(abspath $(WINDOWS_BUILD))/brumo-setup.exe SCREEN_HELPER=$(abspath $(BUILD))/tests/screen_helper \
 	  BRUMO_UNIT_TESTS=$(abspath $(WINDOWS_BUILD))/tests/unit_tests.exe BRUMO_ALLEGRO_SOURCE=$(WINDOWS_ALLEGRO) \
 	  BRUMO_UNIT_LOG=$(abspath $(WINDOWS_BUILD))/unit-wine.log BRUMO_SOURCE=$(CURDIR) bats tests/screen/windows.bats
-	@echo "test-windows: unit tests passed: $$(sed -n 's/.*PASSED.* \([0-9]*\) tests*\./\1/p' $(WINDOWS_BUILD)/unit-wine.log) under Wine ($(WINDOWS_ARCH)), $$(sed -n 's/.*PASSED.* \([0-9]*\) tests*\./\1/p' $(WINDOWS_BUILD)/unit-linux.log) on Linux"
+	@echo "test-windows: unit tests passed: $$(tr -d '\r' <$(WINDOWS_BUILD)/unit-wine.log | sed -n 's/.*PASSED.* \([0-9]*\) tests*\./\1/p') under Wine ($(WINDOWS_ARCH)), $$(sed -n 's/.*PASSED.* \([0-9]*\) tests*\./\1/p' $(WINDOWS_BUILD)/unit-linux.log) on Linux"
