@@ -19,7 +19,7 @@ teardown_file() { wineserver -k 2>/dev/null || true; stop_display; }
 setup() { RUN_WITH=(wine) BOX_WINDOW='^brumo-setup$'; }
 # Wine run as root writes a read-only file: an unwritable one is made immutable.
 freeze() { chattr +i "$GAME/brumo.ini" || fail_with "brumo.ini not made immutable"; }
-teardown() { end_program; chattr -R -i "$BATS_TEST_TMPDIR" 2>/dev/null || true; }
+teardown() { end_program; chattr -R -i "$BATS_TEST_TMPDIR" 2>/dev/null || true; umount -ql "$BATS_TEST_TMPDIR"/{alias,game*} 2>/dev/null || true; }
 # Once the window is open the library's message box bears its title.
 refused_at_hotkey() { hotkey 1; BOX_WINDOW='^Brumo vs Tuk$' expect_refusal "$1"; }
 
@@ -34,7 +34,7 @@ refused_at_hotkey() { hotkey 1; BOX_WINDOW='^Brumo vs Tuk$' expect_refusal "$1";
   press space; expect_menu; start_capture 2; press Control_L '#108' '#108' Alt_L; expect_capture LCONTROL ALTGR ALTGR ALT
   wmctrl -c 'Brumo vs Tuk'; expect_exit 0; expect_keys 2 "105 108 108 107"
 }
-@test "under Wine: refused in the temporary folder and in one under it (a zip opened in place), for a file the library would damage, one that cannot be written at start or at the hotkey, and as a second copy; the end of the session mid-capture saves the keys taken, unvetoed; no trial save leaves its scratch file [P48 P59 P64 P67 P84 P127 P132 P133]" {
+@test "under Wine: refused in the temporary folder and in one under it (a zip opened in place), for a file the library would damage, one that cannot be written at start or at the hotkey, as a second copy (reached by another path) and on a full disk; the end of the session mid-capture saves the keys taken, unvetoed; no trial save leaves its scratch file [P48 P59 P64 P67 P84 P127 P132 P133 P135 P136]" {
   local temp rows row line zip='el programa se ha abierto en una carpeta temporal, quiza dentro del zip; extraigalo en la carpeta del juego y ejecutelo alli' \
     unwritable='no se puede escribir "brumo.ini" (permiso denegado): las teclas no se podrian guardar; no se ha modificado'
   temp=$(wine winepath -u "$(wine cmd /c echo %TEMP% | tr -d '\r')") && [[ -d $temp ]] || fail_with "no %TEMP%"
@@ -46,8 +46,10 @@ refused_at_hotkey() { hotkey 1; BOX_WINDOW='^Brumo vs Tuk$' expect_refusal "$1";
     '' '[teclado]\r\n[jugador0] ; Brumo\r\n' 'start_and_press; refused_at_hotkey "$line"' '"brumo.ini", linea 2: la biblioteca estropearia esta cabecera de seccion al guardar (un espacio en el nombre, texto detras o falta el ]); corrijala o ponga el texto tras un #; no se ha modificado'
     '' '[jugador0]\r\n' 'freeze; refused_at_start "$line"' "$unwritable"
     '' '[jugador0]\r\n' 'start_and_press; freeze; refused_at_hotkey "$line"' "$unwritable"
-    '' '[jugador0]\r\narriba = 84\r\n' 'start_and_press; second_copy_refused; leave_with_esc; cmp "$T/before" "$GAME/brumo.ini"' ''
-    '' '' 'start_and_press; start_capture 1; press a b c; expect_capture A B C; wine wineboot --end-session || fail_with "logoff vetoed"; expect_exit 0; expect_keys 1 "1 2 3"' '')
+    '' '[jugador0]\r\narriba = 84\r\n' 'start_and_press; mkdir "$T/alias"; mount --bind "$GAME" "$T/alias"; GAME=$T/alias second_copy_refused; leave_with_esc; cmp "$T/before" "$GAME/brumo.ini"' ''
+    '' '' 'start_and_press; start_capture 1; press a b c; expect_capture A B C; wine wineboot --end-session || fail_with "logoff vetoed"; expect_exit 0; expect_keys 1 "1 2 3"' ''
+    '' '' 'mkdir "$GAME"; mount -t tmpfs -o size=16k tmpfs "$GAME"; write_file "$(printf "#%.0s" {1..4060})\n[jugador0]\n"; head -c 12288 /dev/zero >"$GAME/f"; start_and_press; refused_at_hotkey "$line"' 'no se podrian guardar las teclas en "brumo.ini": no queda espacio en el disco; no se ha modificado'
+  )
   for ((row = 0; row < ${#rows[@]}; row += 4)); do
     GAME=${rows[row]:-$BATS_TEST_TMPDIR/game$row} line=${rows[row + 3]}; rm -f "$BATS_TEST_TMPDIR/before"
     echo "row $((row / 4 + 1)): ${rows[row + 2]}" >&2; [[ -z ${rows[row + 1]} ]] || write_file "${rows[row + 1]}"
