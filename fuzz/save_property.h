@@ -1,6 +1,5 @@
 // The save's property (save_property.cc), for the fuzzer (make fuzz) and the unit tests.
 #pragma once
-
 #include <string>
 
 // The library started once per process, without a display: whether it is.
