@@ -42,10 +42,9 @@ int main(int argc, char **argv) {
     }
     const bool tap = press[0] != '+' && press[0] != '-';
     const std::string name = press.substr(tap ? 0 : 1);
-    const KeySym keysym = name[0] == '#' ? NoSymbol : XStringToKeysym(name.c_str());
-    const KeyCode keycode = name[0] == '#'       ? static_cast<KeyCode>(std::stoi(name.substr(1)))
-                            : keysym == NoSymbol ? 0
-                                                 : XKeysymToKeycode(display, keysym);
+    const KeySym keysym = XStringToKeysym(name.c_str());
+    KeyCode keycode = keysym == NoSymbol ? 0 : XKeysymToKeycode(display, keysym);
+    if (name[0] == '#') keycode = static_cast<KeyCode>(std::stoi(name.substr(1)));
     if (keycode == 0) {
       std::fprintf(stderr, "screen_helper: no key for %s\n", press.c_str());
       return 2;
