@@ -4,7 +4,6 @@
 # from: bash ignores errexit inside a function called from a condition or an && chain.
 bats_require_minimum_version 1.5.0
 BATS_TEST_TIMEOUT=${BATS_TEST_TIMEOUT:-150}
-
 fail_with() { echo "$@" >&2; exit 1; }
 poll() { # seconds command...: polls the command until it succeeds; status 1 when time runs out
   local end=$((SECONDS + $1)); shift
