@@ -3,9 +3,12 @@
 // keys taken are saved and the program ends with status 0.
 #pragma once
 
-#include <csignal>
+#include <atomic>
 
-inline volatile std::sig_atomic_t stop_request_raised = 0;
+// Atomic, not a volatile flag: the capture relies on a press queued before the request being in
+// the queue once it sees the request. Lock-free, so a signal handler may set it.
+inline std::atomic<int> stop_request_raised{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 // Raises the request; safe in a signal handler and on any thread.
 inline void request_stop() {
