@@ -1,5 +1,5 @@
-// brumo-setup's entry: starts the library, opens the 320x240 screen, checks the binding file
-// and runs the menu loop until ESC, a signal or the window's close button.
+// brumo-setup's entry: starts the library, opens the screen, checks the binding file and runs
+// the menu loop until ESC, a signal or the window's close button.
 #include <allegro.h>
 
 #include <unistd.h>
@@ -9,6 +9,7 @@
 
 #include "app/messages.h"
 #include "app/platform.h"
+#include "app/screen.h"
 #include "app/stop_request.h"
 #include "bindings/capture.h"
 #include "storage/binding_store.h"
@@ -71,11 +72,21 @@ void start_up() {
   set_window_title("Brumo vs Tuk");
   set_close_button_callback(request_stop);
   set_color_depth(16);
-  // A window where the desktop can make one: full screen would grab the keyboard and change
-  // the display's mode.
-  if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, 320, 240, 0, 0) != 0 &&
-      set_gfx_mode(GFX_AUTODETECT, 320, 240, 0, 0) != 0)
-    refuse(describe(screen_not_opened, allegro_error));
+  if (!open_screen()) refuse(describe(screen_not_opened, allegro_error));
+}
+
+// The menu, in blue on black, shown once each time it comes (at the start, after each capture).
+void show_menu() {
+  const int blue = makecol(0, 0, 255);
+  clear_bitmap(picture);
+  // Background 0 is the library's default text mode: each cell opaque black. The row at y = 20
+  // stays empty between the heading and the choices.
+  textout_ex(picture, font, "Brumo vs Tuk", 10, 0, blue, 0);
+  textout_ex(picture, font, "CONFIGURACION", 10, 10, blue, 0);
+  textout_ex(picture, font, "1-   Configurar teclas jugador 1", 10, 30, blue, 0);
+  textout_ex(picture, font, "2-   Configurar teclas jugador 2", 10, 40, blue, 0);
+  textout_ex(picture, font, "ESC- Salir", 10, 50, blue, 0);
+  show_picture();
 }
 
 // A hotkey's capture, top-down: the file is checked again first, as another program may have
@@ -89,34 +100,28 @@ void run_capture(int player) {
   const file_verdict saved = save_taken(taken);
   if (saved.problem != file_ok) refuse(describe(saved));
   if (complete) finish_capture(taken);
+  show_menu();
 }
 
-// The menu, in blue on black, redrawn whole on every pass of the main loop.
-void draw_menu() {
-  const int blue = makecol(0, 0, 255);
-  // Where the retrace wait returns at once (Wine, some drivers), the retraces the library's
-  // timer counts still pace the loop; where it waits, the count has moved on already.
+// Returns at the next retrace. Where the retrace wait returns at once (Wine, some drivers), the
+// retraces the library's timer counts still pace the loop; where it waits, the count has moved
+// on already.
+void wait_for_retrace() {
   const int last_retrace = retrace_count;
   vsync();
   while (retrace_count == last_retrace) rest(1);
-  clear_bitmap(screen);
-  // Background 0 is the library's default text mode: each cell opaque black. The row at y = 20
-  // stays empty between the heading and the choices.
-  textout_ex(screen, font, "Brumo vs Tuk", 10, 0, blue, 0);
-  textout_ex(screen, font, "CONFIGURACION", 10, 10, blue, 0);
-  textout_ex(screen, font, "1-   Configurar teclas jugador 1", 10, 30, blue, 0);
-  textout_ex(screen, font, "2-   Configurar teclas jugador 2", 10, 40, blue, 0);
-  textout_ex(screen, font, "ESC- Salir", 10, 50, blue, 0);
 }
 
 }  // namespace
 
 int main() {
   start_up();
+  show_menu();
   char held[2] = {};  // the hotkeys 1 and 2
+  // The keys are looked at once per retrace; the window keeps the menu shown meanwhile.
   while (key[KEY_ESC] == 0 && !stop_requested()) {
     hotkey_step(key, held[0], held[1], run_capture);
-    draw_menu();
+    wait_for_retrace();
   }
   // Every capture is on disk already.
   block_stop_requests();

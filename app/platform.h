@@ -26,6 +26,9 @@ std::string message_box_text(const std::string &line);
 // Shows line in the system's message box until it is closed, or until a stop is requested, which
 // closes it too. The library must be in its text mode.
 void show_message_box(const std::string &line);
+// Once the library is started: the least width and the least height among the monitors, which
+// the window must fit on whichever it opens; where the system names none, the desktop's size.
+void smallest_monitor(int &width, int &height);
 // Requests to end the program from outside the window raise the stop request: SIGINT, SIGTERM
 // and SIGHUP on POSIX, the end of the session on Windows. Call after the library is installed,
 // which puts its own handlers on some of these signals.

@@ -1,10 +1,14 @@
 // The system on POSIX and X11. Stop signals raise the flag; Xlib's report of a lost display runs
 // the program's handler, which never returns (Xlib exits when it does, and the library's exit
 // handlers then use the dead connection); held keys repeat as presses alone; the message box
-// (xmessage) gets its text in lines it can show. Files: a flock on the directory, memory files
-// for the trial saves, and the in-place write's primitives, room reserved by fallocate.
+// (xmessage) gets its text in lines it can show; the monitors' sizes come from Xinerama. Files: a
+// flock on the directory, memory files for the trial saves, and the in-place write's primitives,
+// room reserved by fallocate.
+#include <allegro.h>
+// After the library, whose X11 header names clash with nothing of it.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/Xinerama.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -79,6 +83,23 @@ std::string message_box_text(const std::string &line) {
     start = end + 1;
   }
   return text;
+}
+
+// Xinerama's heads: on a server with RandR, its monitors. A connection of its own, as the
+// library's other threads use theirs.
+void smallest_monitor(int &width, int &height) {
+  if (get_desktop_resolution(&width, &height) != 0) width = height = 0;
+  Display *display = XOpenDisplay(nullptr);
+  int heads = 0;
+  XineramaScreenInfo *head = display != nullptr && XineramaIsActive(display)
+                                 ? XineramaQueryScreens(display, &heads)
+                                 : nullptr;
+  for (int at = 0; at < heads; ++at) {
+    width = at == 0 ? head[at].width : std::min(width, int{head[at].width});
+    height = at == 0 ? head[at].height : std::min(height, int{head[at].height});
+  }
+  if (head != nullptr) XFree(head);
+  if (display != nullptr) XCloseDisplay(display);
 }
 
 void install_stop_requests() {

@@ -87,6 +87,11 @@ void show_message_box(const std::string &line) {
   allegro_message("%s\n", message_box_text(line).c_str());
 }
 
+// The primary screen, which Windows gives a program that is not DPI-aware in its own units.
+void smallest_monitor(int &width, int &height) {
+  get_desktop_resolution(&width, &height);
+}
+
 void install_stop_requests() {
   win_set_msg_pre_proc(on_window_message);
 }

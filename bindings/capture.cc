@@ -5,6 +5,7 @@
 
 #include <cstddef>
 
+#include "app/screen.h"
 #include "app/stop_request.h"
 
 namespace {
@@ -28,8 +29,9 @@ int row_y(std::size_t action) {
 
 // The key's name beside its prompt. Opaque cells: on the longest prompts the name covers the
 // prompt's tail.
-void draw_name(std::size_t action, int code) {
-  textprintf_ex(screen, font, 220, row_y(action), makecol(0, 0, 255), 0, "= %s", key_name(code));
+void show_name(std::size_t action, int code) {
+  textprintf_ex(picture, font, 220, row_y(action), makecol(0, 0, 255), 0, "= %s", key_name(code));
+  show_picture();
 }
 
 void hotkey(bool down, char &held, int player, capture_proc capture) {
@@ -45,25 +47,27 @@ bool capture_player_keys(int player, taken_keys &taken) {
   for (std::atomic<int> &code : taken.codes) code = no_file_scancode;
   taken.player = player;
   forget_key_presses(key);  // the hotkey's press among them
-  clear_bitmap(screen);
+  clear_bitmap(picture);
+  show_picture();
   // Short pauses give the player a beat between prompts; presses made in them wait their turn.
   rest(100);
   for (std::size_t action = 0; action < action_names.size(); ++action) {
     rest(50);
-    textprintf_ex(screen, font, 0, row_y(action), makecol(0, 0, 255), 0, "presione tecla para %s",
+    textprintf_ex(picture, font, 0, row_y(action), makecol(0, 0, 255), 0, "presione tecla para %s",
                   action_names[action]);
+    show_picture();
     const int code = wait_for_key();
     if (code == no_file_scancode) return false;
     taken.codes[action] = code;
     if (action + 1 == action_names.size()) return true;
-    draw_name(action, code);
+    show_name(action, code);
     rest(50);
   }
   return true;
 }
 
 void finish_capture(const taken_keys &taken) {
-  draw_name(action_names.size() - 1, taken.codes.back());
+  show_name(action_names.size() - 1, taken.codes.back());
   rest(50);
   wait_for_key();
 }

@@ -17,11 +17,11 @@ struct taken_keys {
 // Asks for a key for each action of player 0 or 1 and shows its name, recording each key in
 // taken as it comes. Presses made before the call (the hotkey's among them) never bind; those
 // made while a prompt is being drawn bind the next prompts. Returns true once the seventh key is
-// taken, before its name is drawn, so that the keys can be saved before the player sees the list
+// taken, before its name is shown, so that the keys can be saved before the player sees the list
 // complete; false on a stop request, keeping the keys already taken.
 bool capture_player_keys(int player, taken_keys &taken);
 
-// After a complete capture: draws the last key's name, then waits for one more press, which
+// After a complete capture: shows the last key's name, then waits for one more press, which
 // closes the list, or for a stop request.
 void finish_capture(const taken_keys &taken);
 

@@ -10,11 +10,15 @@ poll() { # seconds command...: polls the command until it succeeds; status 1 whe
   until "$@" >/dev/null 2>&1; do ((SECONDS <= end)) || return 1; sleep 0.05; done
 }
 wait_for() { poll "$@" || fail_with "gave up after $1 s waiting for: ${*:2}"; } # as poll, or the test ends
-# For setup_file; -noreset keeps a layout set with setxkbmap. --wm: openbox, as on a desktop.
-start_display() {
-  Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$BATS_FILE_TMPDIR/display" 2>/dev/null &
+# For setup_file; -noreset keeps a layout set with setxkbmap. --wm: openbox, as on a desktop. SIZE:
+# WxH (640x480 if empty), or WxH+WxH for two monitors side by side (Xinerama).
+start_display() { # [--wm] [SIZE]
+  local wm=${1:-} sizes screens=(+xinerama) size i=0; [[ $wm != --wm ]] || shift
+  IFS=+ read -ra sizes <<<"${1:-640x480}"; ((${#sizes[@]} > 1)) || screens=()
+  for size in "${sizes[@]}"; do screens+=(-screen $((i++)) "${size}x24"); done
+  Xvfb -displayfd 3 "${screens[@]}" -nolisten tcp -noreset 3>"$BATS_FILE_TMPDIR/display" 2>/dev/null &
   echo $! >"$BATS_FILE_TMPDIR/xvfb.pid"; wait_for 10 test -s "$BATS_FILE_TMPDIR/display"
-  export DISPLAY=":$(cat "$BATS_FILE_TMPDIR/display")"; [[ ${1:-} == --wm ]] || return 0
+  export DISPLAY=":$(cat "$BATS_FILE_TMPDIR/display")"; [[ $wm == --wm ]] || return 0
   openbox >/dev/null 2>&1 & echo $! >"$BATS_FILE_TMPDIR/wm.pid"
   wait_for 10 eval '[[ $(xprop -root _NET_SUPPORTED) == *_NET_ACTIVE_WINDOW* ]] && wmctrl -m'
 }
@@ -101,18 +105,27 @@ second_copy_refused() { # while the program runs in GAME; the second copy's own 
     refused_at_start 'otra copia de brumo-setup ya esta configurando las teclas en este directorio; cierrela antes de abrir otra') ||
     fail_with "the second copy was not refused"
 }
-# Polls until the window shows exactly the "x y text" lines given, blue on black, else keeps both
-# as PNG in a folder of their own (bats removes the test's); SHOT=name saves it in BRUMO_SCREENSHOT_DIR.
+# Polls until the window shows exactly the "x y text" lines given, blue on black, magnified by
+# SCREEN_FACTOR (1 unless set), else keeps both as PNG in a folder of their own (bats removes the
+# test's); SHOT=name saves it in BRUMO_SCREENSHOT_DIR.
 screen_is_expected() {
   xwd -id "$WINDOW" -silent | convert xwd:- -depth 8 "rgb:$T/actual.rgb" && cmp -s "$T/expected.rgb" "$T/actual.rgb"
 }
 expect_screen() { # lines
-  local kept p
-  printf '%s\n' "$@" | "$SCREEN_HELPER" render >"$T/expected.rgb" || fail_with "render failed"
+  local kept p k=${SCREEN_FACTOR:-1}; local png=(-size $((320 * k))x$((240 * k)) -depth 8)
+  printf '%s\n' "$@" | "$SCREEN_HELPER" render "$k" >"$T/expected.rgb" || fail_with "render failed"
   poll 10 screen_is_expected || { kept=$(mktemp -d "${TMPDIR:-/tmp}/brumo-screen.XXXXXX") || fail_with "the screen differs"
-    for p in expected actual; do convert -size 320x240 -depth 8 "rgb:$T/$p.rgb" "$kept/$p.png" || true; done
+    for p in expected actual; do convert "${png[@]}" "rgb:$T/$p.rgb" "$kept/$p.png" || true; done
     fail_with "the screen differs: see $kept/expected.png and $kept/actual.png"; }
-  [[ -z ${BRUMO_SCREENSHOT_DIR:-} || -z ${SHOT:-} ]] || convert -size 320x240 -depth 8 "rgb:$T/actual.rgb" "$BRUMO_SCREENSHOT_DIR/$SHOT"
+  [[ -z ${BRUMO_SCREENSHOT_DIR:-} || -z ${SHOT:-} ]] || convert "${png[@]}" "rgb:$T/actual.rgb" "$BRUMO_SCREENSHOT_DIR/$SHOT"
+}
+# Another window over the program's, then gone: the program's shows what it showed (the library
+# redraws it from its own copy).
+expect_kept_when_covered() {
+  local k=${SCREEN_FACTOR:-1} cover X Y; eval "$(xdotool getwindowgeometry --shell "$WINDOW")" || fail_with "no window"
+  xmessage -title cover -geometry "$((400 * k))x$((300 * k))+$X+$Y" cover & cover=$!
+  poll 5 eval '! screen_is_expected' || fail_with "the window was never covered"; kill "$cover"
+  poll 10 screen_is_expected || fail_with "the window was not redrawn once uncovered"
 }
 expect_menu() { expect_screen "10 0 Brumo vs Tuk" "10 10 CONFIGURACION" "10 30 1-   Configurar teclas jugador 1" \
   "10 40 2-   Configurar teclas jugador 2" "10 50 ESC- Salir"; }

@@ -1,5 +1,6 @@
-// The on-screen tests' helper, on the program's own library. "render": the screen the program
-// must show, from "x y text" lines on stdin, as raw 320x240 RGB on stdout. "grab":
+// The on-screen tests' helper, on the program's own library. "render [K]": the screen the program
+// must show, from "x y text" lines on stdin, as raw RGB on stdout, magnified K times (320K x
+// 240K, each pixel a K x K block; K 1 unless given). "grab":
 // succeeds if the keyboard can be grabbed, as a screen locker must. "press": one key event per
 // word through XTest, as a keyboard sends them (never an extra modifier): KEYSYM taps it (down,
 // 80 ms, up), +KEYSYM and -KEYSYM press and release it, @N waits N milliseconds; #N in place of
@@ -25,8 +26,10 @@ int main(int argc, char **argv) {
     std::string text;
     while (std::cin >> x >> y && std::getline(std::cin >> std::ws, text))
       textprintf_ex(canvas, font, x, y, 1, 0, "%s", text.c_str());  // opaque, as the program
-    for (int at = 0; at < 320 * 240; ++at)
-      std::fwrite(getpixel(canvas, at % 320, at / 320) != 0 ? "\0\0\xff" : "\0\0\0", 1, 3, stdout);
+    const int k = argc > 2 ? std::atoi(argv[2]) : 1;
+    for (int at = 0; at < 320 * 240 * k * k; ++at)
+      std::fwrite(getpixel(canvas, at / k % 320, at / (320 * k * k)) != 0 ? "\0\0\xff" : "\0\0\0",
+                  1, 3, stdout);
     return 0;
   }
   Display *display = XOpenDisplay(nullptr);
@@ -56,7 +59,7 @@ int main(int argc, char **argv) {
     XSync(display, False);
   }
   if (display != nullptr && mode == "press") return 0;
-  std::fprintf(stderr, "usage: screen_helper render|grab|press KEY...\n");
+  std::fprintf(stderr, "usage: screen_helper render [K]|grab|press KEY...\n");
   return 2;
 }
 END_OF_MAIN()

@@ -5,7 +5,7 @@
 load lib
 
 setup_file() {
-  start_display --wm; setxkbmap -layout es; xset r rate 30 33  # keys repeat soon and often
+  start_display --wm "${SCREEN_SIZE:-}"; setxkbmap -layout es; xset r rate 30 33  # keys repeat soon and often
   # shellcheck source=../../windows/wine-env.sh
   source "$BRUMO_SOURCE/windows/wine-env.sh"
   brumo_wine_env "$DISPLAY" "$WINE_PREFIXES" "${BRUMO_WINE_ARCH:-i686}" || fail_with "no Wine prefix"
@@ -27,8 +27,8 @@ refused_at_hotkey() { hotkey 1; BOX_WINDOW='^Brumo vs Tuk$' expect_refusal "$1";
   BRUMO_ALLEGRO_SOURCE=Z:$BRUMO_ALLEGRO_SOURCE wine "$BRUMO_UNIT_TESTS" --gtest_brief=1 >"$BRUMO_UNIT_LOG" 2>&1 &&
     grep -q 'PASSED' "$BRUMO_UNIT_LOG" || fail_with "$(cat "$BRUMO_UNIT_LOG")"
 }
-@test "under Wine: the menu, a capture of arrows, a letter held 2 s (bound once) and modifiers with their names and numbers; the saved file is closed (Windows renames it meanwhile); on a Spanish layout AltGr twice binds ALTGR twice; the close button mid-capture ends with status 0 keeping the keys taken [P10 P21 P26 P28 P31 P40 P128 P129 P130 P138 P139 P146 P147 P154 P173]" {
-  start_and_press; start_capture 1; press Up Down Left Right +a @2000 -a Shift_L Control_R
+@test "under Wine: the menu, a capture of arrows, a letter held 2 s (bound once) and modifiers with their names and numbers; the saved file is closed (Windows renames it meanwhile); on a Spanish layout AltGr twice binds ALTGR twice; the close button mid-capture ends with status 0 keeping the keys taken [P10 P21 P26 P28 P31 P40 P128 P129 P130 P138 P139 P146 P147 P154 P173 P177 P179]" {
+  start_and_press; expect_kept_when_covered; start_capture 1; press Up Down Left Right +a @2000 -a Shift_L Control_R
   expect_capture ARRIBA ABAJO IZQUIERDA DERECHA A LSHIFT RCONTROL; expect_keys 1 "84 85 82 83 1 103 106"
   (cd "$GAME" && wine cmd /c ren brumo.ini saved.ini) || fail_with "brumo.ini is still open"
   press space; expect_menu; start_capture 2; press Control_L '#108' '#108' Alt_L; expect_capture LCONTROL ALTGR ALTGR ALT

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 #include "app/platform.h"
+#include "app/screen.h"
 #include "app/stop_request.h"
 #include "bindings/capture.h"
 #include "fuzz/save_property.h"
@@ -131,7 +132,17 @@ TEST(HotkeyStep, MainKeyboardDigitsStartOncePerPressInPlayerOrder) {
   }
 }
 
-// Whether a "= NAME" cell has been drawn on row i of the memory screen.
+// The window at most half of the smallest monitor each way, magnified by a whole factor.
+// Promises [P176]
+TEST(Screen, FactorIsTheLargestWholeOneThatFitsHalfTheMonitor) {
+  const int sizes[][3] = {{640, 480, 1},   {1366, 768, 1},  {1279, 960, 1},  {1280, 959, 1},
+                          {1280, 960, 2},  {1920, 1080, 2}, {2560, 1440, 3}, {3840, 2160, 4},
+                          {1080, 1920, 1}, {0, 0, 1}};
+  for (const auto &[width, height, factor] : sizes)
+    EXPECT_EQ(screen_factor(width, height), factor) << width << "x" << height;
+}
+
+// Whether a "= NAME" cell has been shown on row i of the memory screen.
 static bool name_drawn(int row) {
   for (int at = 0; at < 20 * 8; ++at)  // 20 by 8 pixels
     if (getpixel(screen, 220 + at % 20, 10 + 10 * row + at / 20) != 0) return true;
@@ -141,7 +152,8 @@ static bool name_drawn(int row) {
 TEST(Capture, KeysHandedOverBeforeTheLastNameIsDrawn) {
   ASSERT_TRUE(library_started());
   set_color_depth(16);
-  screen = create_bitmap(320, 240);
+  screen = create_bitmap(320, 240);  // what is shown, at factor 1
+  picture = create_bitmap(320, 240);
   taken_keys taken;
   std::atomic<bool> done{false};
   std::thread typist([&] {
