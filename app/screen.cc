@@ -12,11 +12,20 @@ namespace {
 constexpr int picture_width = 320;
 constexpr int picture_height = 240;
 int factor = 1;
+// The picture magnified, in memory: the screen then takes it in one blit, which the library
+// hands to the display whole (a stretch straight onto the screen reaches X11 line by line).
+BITMAP *magnified = nullptr;
+
+int screen_width() {
+  return picture_width * factor;
+}
+int screen_height() {
+  return picture_height * factor;
+}
 
 bool open_window(int magnified_by) {
   factor = magnified_by;
-  return set_gfx_mode(GFX_AUTODETECT_WINDOWED, picture_width * factor, picture_height * factor, 0,
-                      0) == 0;
+  return set_gfx_mode(GFX_AUTODETECT_WINDOWED, screen_width(), screen_height(), 0, 0) == 0;
 }
 
 }  // namespace
@@ -36,13 +45,18 @@ bool open_screen() {
       set_gfx_mode(GFX_AUTODETECT, picture_width, picture_height, 0, 0) != 0)
     return false;
   picture = create_bitmap(picture_width, picture_height);
-  if (picture == nullptr) ustrzcpy(allegro_error, ALLEGRO_ERROR_SIZE, "sin memoria para la imagen");
-  if (picture == nullptr) return false;
+  magnified = factor == 1 ? picture : create_bitmap(screen_width(), screen_height());
+  if (picture == nullptr || magnified == nullptr) {
+    ustrzcpy(allegro_error, ALLEGRO_ERROR_SIZE, "sin memoria para la imagen");
+    return false;
+  }
   clear_bitmap(picture);
   return true;
 }
 
 void show_picture() {
-  stretch_blit(picture, screen, 0, 0, picture_width, picture_height, 0, 0, picture_width * factor,
-               picture_height * factor);
+  if (factor > 1)
+    stretch_blit(picture, magnified, 0, 0, picture_width, picture_height, 0, 0, screen_width(),
+                 screen_height());
+  blit(factor > 1 ? magnified : picture, screen, 0, 0, 0, 0, screen_width(), screen_height());
 }
