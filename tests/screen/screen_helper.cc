@@ -26,7 +26,7 @@ int main(int argc, char **argv) {
     std::string text;
     while (std::cin >> x >> y && std::getline(std::cin >> std::ws, text))
       textprintf_ex(canvas, font, x, y, 1, 0, "%s", text.c_str());  // opaque, as the program
-    const int k = argc > 2 ? std::atoi(argv[2]) : 1;
+    const int k = argc > 2 ? std::stoi(argv[2]) : 1;
     for (int at = 0; at < 320 * 240 * k * k; ++at)
       std::fwrite(getpixel(canvas, at / k % 320, at / (320 * k * k)) != 0 ? "\0\0\xff" : "\0\0\0",
                   1, 3, stdout);
