@@ -1,9 +1,12 @@
-// The bench's screen watcher: polls the window (by default the screen's top left 320x240) about
-// every millisecond through shared memory, and plays steps, each right after the one before:
-//   bench_watch [-w WINDOW] [-s READY] ([-b BEFORE] [-z MS] [-k KEY] [-r TOP,ROWS] AFTER|-p PID)...
-// A step waits for BEFORE, then MS; presses KEY (a keysym, through XTest); times until rows from
-// TOP show AFTER (raw RGB from screen_helper render) or PID has ended; lets go; prints that time
-// (no KEY: its Unix time) in ms and PID's VmHWM in kB before KEY (or -1). Last: reads and polls.
+// The bench's screen watcher: polls the window (by default the screen's top left 320K x 240K)
+// about every millisecond through shared memory, and plays steps, each right after the one before:
+//   bench_watch [-f K] [-w WINDOW] [-s READY] ([-b BEFORE] [-z MS] [-k KEY] [-r TOP,ROWS]
+//               AFTER|-p PID)...
+// K: the program's factor (1 unless given); the pictures are raw RGB from screen_helper render K,
+// and TOP and ROWS count the picture's rows (each K on the screen). A step waits for BEFORE, then
+// MS; presses KEY (a keysym, through XTest); times until rows from TOP show AFTER or PID has
+// ended; lets go; prints that time (no KEY: its Unix time) in ms and PID's VmHWM in kB before KEY
+// (or -1). Last: reads and polls.
 #include <X11/Xlib.h>
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/XTest.h>
@@ -22,7 +25,7 @@
 namespace {
 
 using steady = std::chrono::steady_clock;
-constexpr int width = 320, height = 240;
+int width = 320, height = 240;  // the window's, at the factor
 Display *display = nullptr;
 Drawable drawable = 0;
 XImage *image = nullptr;
@@ -77,7 +80,7 @@ steady::time_point until(const std::string &what, const Seen &seen) {
 
 struct step {
   std::string before, key, pid, after;
-  int pause_ms = 0, top = 0, rows = height;
+  int pause_ms = 0, top = 0, rows = 240;
 };
 
 }  // namespace
@@ -85,11 +88,12 @@ struct step {
 int main(int argc, char **argv) {
   std::string window, ready;
   std::vector<step> steps(1);
-  const std::size_t size = 3 * width * height;
+  int factor = 1;
   while (optind < argc) {
-    const int option = getopt(argc, argv, "+w:s:b:z:k:r:p:");
+    const int option = getopt(argc, argv, "+f:w:s:b:z:k:r:p:");
     step &now = steps.back();
     if (option == -1) now.after = text_of(argv[optind++]);
+    if (option == 'f') factor = static_cast<int>(std::strtol(optarg, nullptr, 10));
     if (option == 'w') window = optarg;
     if (option == 's') ready = optarg;
     if (option == 'b') now.before = text_of(optarg);
@@ -99,13 +103,21 @@ int main(int argc, char **argv) {
     if (option == 'p') now.pid = optarg;
     if (option == '?') return 2;
     if (option != -1 && option != 'p') continue;  // AFTER or PID ends a step
-    if ((now.after.size() == size) == !now.pid.empty() ||
-        (!now.before.empty() && now.before.size() != size) || now.top < 0 || now.rows < 1 ||
-        now.top + now.rows > height)
-      fail("wrong arguments or pictures: see the top of bench/watch.cc");
     steps.emplace_back();
   }
   steps.pop_back();
+  if (factor < 1 || factor > 16) fail("the factor is 1 to 16");
+  width *= factor;
+  height *= factor;
+  const std::size_t size = 3UL * static_cast<unsigned>(width * height);
+  for (step &s : steps) {
+    s.top *= factor;
+    s.rows *= factor;
+    if ((s.after.size() == size) == !s.pid.empty() ||
+        (!s.before.empty() && s.before.size() != size) || s.top < 0 || s.rows < 1 ||
+        s.top + s.rows > height)
+      fail("wrong arguments or pictures: see the top of bench/watch.cc");
+  }
   display = XOpenDisplay(nullptr);
   if (display == nullptr) fail("no display");
   XSetErrorHandler([](Display *, XErrorEvent *) { return 0; });
@@ -114,11 +126,13 @@ int main(int argc, char **argv) {
   XShmSegmentInfo segment{};
   image = XShmCreateImage(display, DefaultVisual(display, DefaultScreen(display)),
                           static_cast<unsigned>(DefaultDepth(display, DefaultScreen(display))),
-                          ZPixmap, nullptr, &segment, width, height);
+                          ZPixmap, nullptr, &segment, static_cast<unsigned>(width),
+                          static_cast<unsigned>(height));
   if (image == nullptr || image->bits_per_pixel != 32 || image->byte_order != LSBFirst)
     fail("the display has no 32-bit shared-memory pictures");
-  segment.shmid = shmget(IPC_PRIVATE, static_cast<std::size_t>(image->bytes_per_line) * height,
-                         IPC_CREAT | 0600);
+  segment.shmid = shmget(
+      IPC_PRIVATE, static_cast<std::size_t>(image->bytes_per_line) * static_cast<unsigned>(height),
+      IPC_CREAT | 0600);
   if (segment.shmid < 0) fail("no shared memory");
   segment.shmaddr = image->data = static_cast<char *>(shmat(segment.shmid, nullptr, 0));
   XShmAttach(display, &segment);
