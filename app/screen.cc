@@ -59,4 +59,7 @@ void show_picture() {
     stretch_blit(picture, magnified, 0, 0, picture_width, picture_height, 0, 0, screen_width(),
                  screen_height());
   blit(factor > 1 ? magnified : picture, screen, 0, 0, 0, 0, screen_width(), screen_height());
+  // On X11 the retrace wait is what sends the picture to the display at once; otherwise it waits
+  // for the library's next flush, some 20 ms on. None where no driver runs (a memory screen).
+  if (gfx_driver != nullptr) vsync();
 }
