@@ -13,10 +13,10 @@ wait_for() { poll "$@" || fail_with "gave up after $1 s waiting for: ${*:2}"; } 
 # For setup_file; -noreset keeps a layout set with setxkbmap. --wm: openbox, as on a desktop. SIZE:
 # WxH (640x480 if empty), or WxH+WxH for two monitors side by side (Xinerama), then Xvfb's options.
 start_display() { # [--wm] [SIZE]
-  local wm=${1:-} spec sizes screens=(+xinerama) size i=0; [[ $wm != --wm ]] || shift
-  read -ra spec <<<"${1:-640x480}"; IFS=+ read -ra sizes <<<"${spec[0]}"; ((${#sizes[@]} > 1)) || screens=()
+  local wm=${1:-} display sizes screens=(+xinerama) size i=0; [[ $wm != --wm ]] || shift
+  read -ra display <<<"${1:-640x480}"; IFS=+ read -ra sizes <<<"${display[0]}"; ((${#sizes[@]} > 1)) || screens=()
   for size in "${sizes[@]}"; do screens+=(-screen $((i++)) "${size}x24"); done
-  Xvfb -displayfd 3 "${screens[@]}" "${spec[@]:1}" -nolisten tcp -noreset 3>"$BATS_FILE_TMPDIR/display" 2>/dev/null &
+  Xvfb -displayfd 3 "${screens[@]}" "${display[@]:1}" -nolisten tcp -noreset 3>"$BATS_FILE_TMPDIR/display" 2>/dev/null &
   echo $! >"$BATS_FILE_TMPDIR/xvfb.pid"; wait_for 10 test -s "$BATS_FILE_TMPDIR/display"
   export DISPLAY=":$(cat "$BATS_FILE_TMPDIR/display")"; [[ $wm == --wm ]] || return 0
   openbox >/dev/null 2>&1 & echo $! >"$BATS_FILE_TMPDIR/wm.pid"
