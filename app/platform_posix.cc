@@ -5,7 +5,7 @@
 // flock on the directory, memory files for the trial saves, and the in-place write's primitives,
 // room reserved by fallocate.
 #include <allegro.h>
-// After the library, whose X11 header names clash with nothing of it.
+// The library's header first, in a group of its own: Xlib's macros come after it.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xinerama.h>
